@@ -5,9 +5,9 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-serialport-dev libqt6serialport6-dev libgl-dev
+  qt6-base-dev qt6-serialport-dev libgl-dev
   qt6-qpa-plugins libxkbcommon-x11-0 fonts-dejavu-core
-  locales xvfb xauth
+  locales
 )
 missing=()
 for p in "${packages[@]}"; do
