@@ -1,0 +1,311 @@
+#include "link/Link.h"
+
+#include "link/Clock.h"
+
+#include <QtGlobal>
+
+#include <cmath>
+
+namespace devlink {
+
+namespace {
+
+// How far past a deadline a wait sleeps, so that "more than the limit" has surely passed when it
+// wakes. Also the granularity in which a character is noticed at the latest.
+constexpr double overshoot = 0.001;
+
+} // namespace
+
+// Marks the link busy while it may run the event loop, so that a click handler run from there
+// cannot start a second conversation on the same port.
+class Link::WaitGuard {
+public:
+    explicit WaitGuard(Link& link) : link_(link), outer_(link.waiting_) { link_.waiting_ = true; }
+    ~WaitGuard() { link_.waiting_ = outer_; }
+    WaitGuard(const WaitGuard&) = delete;
+    WaitGuard& operator=(const WaitGuard&) = delete;
+
+private:
+    Link& link_;
+    bool outer_;
+};
+
+Link::Link(Port& port, Clock& clock, OperationUi& ui, int portNumber)
+    : port_(port), clock_(clock), ui_(ui), portNumber_(portNumber) {}
+
+bool Link::refuse(const char* what) const {
+    if (!waiting_)
+        return false;
+    qWarning("devlink: %s refused: another exchange with the instrument is in progress", what);
+    return true;
+}
+
+double Link::now() {
+    return clock_.secondsSinceMidnight();
+}
+
+void Link::yieldFor(double seconds) {
+    clock_.yield(port_, seconds);
+}
+
+// ---- Whole exchanges ----------------------------------------------------------------------
+
+Reply Link::exchange(const Exchange& request) {
+    if (refuse("exchange"))
+        return Reply{};
+    return runExchange(request, false);
+}
+
+Reply Link::exchangeBuffered(const Exchange& request) {
+    if (refuse("buffered exchange"))
+        return Reply{};
+    return runExchange(request, true);
+}
+
+Reply Link::runExchange(const Exchange& request, bool buffered) {
+    WaitGuard busy(*this);
+    Reply reply;
+    port_.close();
+    reply.openStatus = port_.open(portNumber_);
+    if (reply.openStatus != OpenStatus::Opened) {
+        reply.outcome = Outcome::NotConnected;
+        notConnectedImpl(request.notConnectedMessage, request.closeSettingProgressOnFailure);
+        return reply;
+    }
+
+    const WakeTries wake =
+        wakeUpTriesImpl(request.wakeUpLimit, request.wakeUpTries, request.loneCrAfterUnanswered);
+    reply.unansweredWakeUps = wake.unanswered;
+    reply.portLost = wake.portLost;
+    if (!wake.awake) {
+        reply.outcome = Outcome::NotConnected;
+        notConnectedImpl(request.notConnectedMessage, request.closeSettingProgressOnFailure);
+        return reply;
+    }
+
+    std::string line = request.command;
+    line += carriageReturn;
+    port_.write(line);
+
+    Reply read;
+    if (buffered) {
+        pauseImpl();
+        read = readBufferImpl(request.replyLimit, 1);
+    } else {
+        read = readLineImpl(request.replyLimit);
+    }
+    reply.outcome = read.outcome;
+    reply.text = std::move(read.text);
+    reply.portLost = reply.portLost || read.portLost;
+    port_.close();
+    return reply;
+}
+
+Link::WakeTries Link::wakeUpTriesImpl(double limit, int tries, bool loneCr) {
+    WakeTries result;
+    for (int attempt = 0; attempt < tries; ++attempt) {
+        if (!port_.isOpen() || port_.failed()) {
+            result.portLost = port_.failed();
+            return result;
+        }
+        // A line end left over from an earlier reply must not be read as (or in front of) the answer.
+        port_.discardInput();
+        port_.write(std::string_view(&wakeUpByte, 1));
+        const double start = now();
+        for (;;) {
+            yieldFor(limit - elapsedSince(start, now()) + overshoot);
+            if (port_.failed() || !port_.isOpen()) {
+                result.portLost = port_.failed();
+                port_.close();
+                return result;
+            }
+            if (elapsedSince(start, now()) > limit)
+                break;
+            if (port_.bytesWaiting() > 0 && port_.readOne() == std::string(1, awakeAnswer)) {
+                result.awake = true;
+                return result;
+            }
+        }
+        ++result.unanswered;
+        if (loneCr)
+            port_.write(std::string_view(&carriageReturn, 1));
+    }
+    return result;
+}
+
+void Link::notConnectedImpl(const std::string& message, bool closeSettingProgress) {
+    port_.close();
+    if (closeSettingProgress)
+        ui_.closeProgress(ProgressWindow::SettingProgress);
+    ui_.message(message, connectionErrorTitle, Icon::Exclamation, Buttons::Ok);
+    port_.close();
+}
+
+Reply Link::readLineImpl(double limit) {
+    Reply reply;
+    reply.outcome = Outcome::TimedOut;
+    double start = now();
+    for (;;) {
+        while (port_.bytesWaiting() == 0) {
+            if (port_.failed() || !port_.isOpen()) {
+                reply.portLost = port_.failed();
+                port_.close();
+                return reply;
+            }
+            const double elapsed = elapsedSince(start, now());
+            if (elapsed > limit)
+                return reply;
+            yieldFor(limit - elapsed + overshoot);
+        }
+        const std::string c = port_.readOne();
+        if (c.empty())
+            continue;
+        if (c[0] == carriageReturn) {
+            reply.outcome = Outcome::Replied;
+            return reply;
+        }
+        reply.text += c;
+        start = now();
+    }
+}
+
+Reply Link::readBufferImpl(double limit, int atLeast) {
+    Reply reply;
+    const double start = now();
+    while (port_.bytesWaiting() < atLeast) {
+        if (port_.failed() || !port_.isOpen()) {
+            reply.outcome = Outcome::TimedOut;
+            reply.portLost = port_.failed();
+            port_.close();
+            return reply;
+        }
+        const double elapsed = elapsedSince(start, now());
+        if (elapsed > limit) {
+            reply.outcome = Outcome::TimedOut;
+            return reply;
+        }
+        yieldFor(limit - elapsed + overshoot);
+    }
+    reply.outcome = Outcome::Replied;
+    reply.text = port_.readAll();
+    return reply;
+}
+
+void Link::pauseImpl() {
+    for (int tick = 0; tick < 2; ++tick) {
+        const double second = std::floor(now());
+        for (;;) {
+            const double t = now();
+            if (std::floor(t) != second)
+                break;
+            yieldFor(second + 1.0 - t + overshoot);
+        }
+    }
+}
+
+// ---- Public steps ---------------------------------------------------------------------------
+
+Wake Link::wakeUp(const std::string& notConnectedMessage) {
+    if (refuse("wake-up"))
+        return Wake::Busy;
+    WaitGuard busy(*this);
+    if (!port_.isOpen() && port_.open(portNumber_) != OpenStatus::Opened) {
+        notConnectedImpl(notConnectedMessage, false);
+        return Wake::NotConnected;
+    }
+    if (wakeUpTriesImpl(limits::memoryWakeUp, 1, false).awake)
+        return Wake::Awake;
+    notConnectedImpl(notConnectedMessage, false);
+    return Wake::NotConnected;
+}
+
+void Link::pauseTwoTicks() {
+    if (refuse("pause"))
+        return;
+    WaitGuard busy(*this);
+    pauseImpl();
+}
+
+void Link::lockPanels() {
+    ui_.lockPanels();
+}
+void Link::unlockPanels() {
+    ui_.unlockPanels();
+}
+
+OpenStatus Link::openPort() {
+    if (refuse("opening the port"))
+        return OpenStatus::Failed;
+    port_.close();
+    return port_.open(portNumber_);
+}
+
+OpenStatus Link::ensureOpen() {
+    if (refuse("opening the port"))
+        return OpenStatus::Failed;
+    if (port_.isOpen())
+        return OpenStatus::Opened;
+    return port_.open(portNumber_);
+}
+
+void Link::closePort() {
+    if (refuse("closing the port"))
+        return;
+    port_.close();
+}
+
+Link::WakeTries Link::wakeUpTries(double limit, int tries, bool loneCrAfterUnanswered) {
+    if (refuse("wake-up")) {
+        WakeTries refused;
+        refused.refused = true;
+        return refused;
+    }
+    WaitGuard busy(*this);
+    return wakeUpTriesImpl(limit, tries, loneCrAfterUnanswered);
+}
+
+void Link::notConnected(const std::string& message, bool closeSettingProgress) {
+    if (refuse("message"))
+        return;
+    WaitGuard busy(*this);
+    notConnectedImpl(message, closeSettingProgress);
+}
+
+bool Link::send(std::string_view command) {
+    std::string line(command);
+    line += carriageReturn;
+    return sendRaw(line);
+}
+
+bool Link::sendRaw(std::string_view bytes) {
+    if (refuse("sending"))
+        return false;
+    if (!port_.isOpen())
+        return false;
+    port_.write(bytes);
+    return true;
+}
+
+Reply Link::readLineToCr(double perCharacterLimit) {
+    if (refuse("reading"))
+        return Reply{};
+    WaitGuard busy(*this);
+    return readLineImpl(perCharacterLimit);
+}
+
+Reply Link::readBuffer(double limit, int atLeast) {
+    if (refuse("reading"))
+        return Reply{};
+    WaitGuard busy(*this);
+    return readBufferImpl(limit, atLeast);
+}
+
+Reply Link::readBufferAfterPause(double firstCharacterLimit) {
+    if (refuse("reading"))
+        return Reply{};
+    WaitGuard busy(*this);
+    pauseImpl();
+    return readBufferImpl(firstCharacterLimit, 1);
+}
+
+} // namespace devlink
