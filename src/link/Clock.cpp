@@ -54,9 +54,8 @@ void SystemClock::yield(Port& port, double seconds) {
         QObject::connect(serial, &QSerialPort::readyRead, &loop, &QEventLoop::quit);
         QObject::connect(serial, &QSerialPort::errorOccurred, &loop, &QEventLoop::quit);
         QObject::connect(serial, &QSerialPort::aboutToClose, &loop, &QEventLoop::quit);
-        // Characters may have come in since the caller last looked.
-        if (serial->bytesAvailable() > 0)
-            return;
+        // Only new characters wake us: QSerialPort takes them in during event processing alone,
+        // so none can slip in between the caller's look at the buffer and the loop below.
     }
     deadline.start(static_cast<int>(std::ceil(seconds * 1000.0)));
     loop.exec();

@@ -16,9 +16,10 @@ public:
     // measure waits with elapsedSince(), which counts on across midnight.
     virtual double secondsSinceMidnight() = 0;
 
-    // Lets the event loop run and sleeps until a character arrives on `port`, the port fails, or
-    // `seconds` have passed, whichever comes first. It may return earlier (any event wakes it);
-    // callers re-check their condition and call again. seconds <= 0 only runs pending events.
+    // Lets the event loop run and sleeps until a new character arrives on `port`, the port fails,
+    // or `seconds` have passed, whichever comes first. Characters already waiting do not wake it,
+    // so callers look at the buffer before they yield. It may return earlier; callers re-check
+    // their condition and call again. seconds <= 0 only runs pending events.
     virtual void yield(Port& port, double seconds) = 0;
 };
 

@@ -121,9 +121,12 @@ Link::WakeTries Link::wakeUpTriesImpl(double limit, int tries, bool loneCr) {
             }
             if (elapsedSince(start, now()) > limit)
                 break;
-            if (port_.bytesWaiting() > 0 && port_.readOne() == std::string(1, awakeAnswer)) {
-                result.awake = true;
-                return result;
+            // Whatever else came in front of the "!" is read and dropped, one character at a time.
+            while (port_.bytesWaiting() > 0) {
+                if (port_.readOne() == std::string(1, awakeAnswer)) {
+                    result.awake = true;
+                    return result;
+                }
             }
         }
         ++result.unanswered;

@@ -1,0 +1,201 @@
+#include "FakePort.h"
+
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
+namespace testsupport {
+
+FakePort::Rule& FakePort::Rule::reply(std::string bytes, double after, double gap) {
+    pieces.push_back({std::move(bytes), after, gap});
+    return *this;
+}
+
+FakePort::Rule& FakePort::Rule::thenFail(double after) {
+    failAfter = after;
+    return *this;
+}
+
+FakePort::Rule& FakePort::Rule::repeat() {
+    repeating = true;
+    return *this;
+}
+
+FakePort::FakePort(VirtualClock& clock, std::string device) : clock_(clock), device_(std::move(device)) {
+    clock_.addSource(this);
+}
+
+FakePort::~FakePort() {
+    clock_.removeSource(this);
+}
+
+FakePort::Rule& FakePort::on(std::string trigger) {
+    rules_.emplace_back();
+    rules_.back().trigger = std::move(trigger);
+    return rules_.back();
+}
+
+FakePort::Rule& FakePort::onCommand(std::string_view command) {
+    std::string trigger(command);
+    trigger += '\r';
+    return on(std::move(trigger));
+}
+
+void FakePort::answerWakeUps(double after) {
+    on("\x80").reply("!", after).repeat();
+}
+
+void FakePort::arriveIn(double after, std::string bytes) {
+    scheduled_.emplace(clock_.time() + after, Scheduled{std::move(bytes), false});
+}
+
+void FakePort::failIn(double after) {
+    scheduled_.emplace(clock_.time() + after, Scheduled{{}, true});
+}
+
+std::vector<FakePort::Event> FakePort::writes() const {
+    std::vector<Event> result;
+    std::copy_if(events_.begin(), events_.end(), std::back_inserter(result),
+                 [](const Event& e) { return e.kind == Event::Write; });
+    return result;
+}
+
+std::string FakePort::written() const {
+    std::string result;
+    for (const Event& e : events_) {
+        if (e.kind == Event::Write)
+            result += e.bytes;
+    }
+    return result;
+}
+
+int FakePort::openCount() const {
+    return static_cast<int>(
+        std::count_if(events_.begin(), events_.end(), [](const Event& e) { return e.kind == Event::Open; }));
+}
+
+int FakePort::closeCount() const {
+    return static_cast<int>(std::count_if(events_.begin(), events_.end(), [](const Event& e) {
+        return e.kind == Event::Close || e.kind == Event::Fail;
+    }));
+}
+
+devlink::OpenStatus FakePort::open(int portNumber) {
+    lastPortNumber_ = portNumber;
+    if (open_)
+        close();
+    if (openResult != devlink::OpenStatus::Opened)
+        return openResult;
+    open_ = true;
+    failed_ = false;
+    input_.clear();
+    unmatched_.clear();
+    record(Event::Open);
+    return devlink::OpenStatus::Opened;
+}
+
+void FakePort::close() {
+    if (!open_)
+        return;
+    open_ = false;
+    input_.clear();
+    record(Event::Close);
+}
+
+void FakePort::write(std::string_view bytes) {
+    if (!open_)
+        return;
+    record(Event::Write, std::string(bytes));
+    unmatched_ += bytes;
+    match();
+}
+
+int FakePort::bytesWaiting() {
+    deliverDue(clock_.time());
+    return static_cast<int>(input_.size());
+}
+
+std::string FakePort::readOne() {
+    deliverDue(clock_.time());
+    if (input_.empty())
+        return {};
+    std::string c = input_.substr(0, 1);
+    input_.erase(0, 1);
+    return c;
+}
+
+std::string FakePort::readAll() {
+    deliverDue(clock_.time());
+    return std::exchange(input_, {});
+}
+
+void FakePort::discardInput() {
+    deliverDue(clock_.time());
+    record(Event::Discard, std::exchange(input_, {}));
+}
+
+std::string FakePort::deviceName(int) const {
+    return device_;
+}
+
+std::optional<double> FakePort::nextEventTime() const {
+    if (scheduled_.empty())
+        return std::nullopt;
+    return scheduled_.begin()->first;
+}
+
+void FakePort::deliverDue(double time) {
+    while (!scheduled_.empty() && scheduled_.begin()->first <= time) {
+        Scheduled item = std::move(scheduled_.begin()->second);
+        scheduled_.erase(scheduled_.begin());
+        if (item.fail) {
+            if (open_) {
+                // As the real port does: the first error closes it and leaves it failed.
+                open_ = false;
+                failed_ = true;
+                input_.clear();
+                record(Event::Fail);
+            }
+        } else if (open_) {
+            input_ += item.bytes;
+        }
+    }
+}
+
+void FakePort::record(Event::Kind kind, std::string bytes) {
+    events_.push_back({clock_.time(), kind, std::move(bytes)});
+}
+
+void FakePort::match() {
+    for (bool matched = true; matched;) {
+        matched = false;
+        for (Rule& rule : rules_) {
+            if (rule.used && !rule.repeating)
+                continue;
+            const std::size_t at = unmatched_.find(rule.trigger);
+            if (at == std::string::npos)
+                continue;
+            unmatched_.erase(0, at + rule.trigger.size());
+            rule.used = true;
+            fire(rule);
+            matched = true;
+            break;
+        }
+    }
+}
+
+void FakePort::fire(Rule& rule) {
+    double t = clock_.time();
+    for (const Rule::Piece& piece : rule.pieces) {
+        t += piece.after;
+        for (std::size_t i = 0; i < piece.bytes.size(); ++i) {
+            if (i > 0)
+                t += piece.gap;
+            scheduled_.emplace(t, Scheduled{piece.bytes.substr(i, 1), false});
+        }
+    }
+    if (rule.failAfter)
+        scheduled_.emplace(t + *rule.failAfter, Scheduled{{}, true});
+}
+
+} // namespace testsupport

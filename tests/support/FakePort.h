@@ -1,0 +1,133 @@
+#pragma once
+
+#include "VirtualClock.h"
+#include "link/Port.h"
+
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace testsupport {
+
+// A scripted instrument on a fake port, in virtual time. Use it with a VirtualClock:
+//
+//     testsupport::VirtualClock clock;
+//     testsupport::FakePort port(clock);
+//     port.answerWakeUps();                                   // "!" 5 ms after every 0x80
+//     port.onCommand("H").reply("24/05/17 09:08:07\r");      // once, when "H" CR is written
+//     devlink::Link link(port, clock, ui);
+//     ... run the code under test ...
+//     QCOMPARE(port.written(), std::string("\x80H\r"));     // every byte, in order
+//
+// Script. A rule waits for its trigger text to be written (it may come in pieces or after other
+// bytes, e.g. a lone CR) and then schedules its reply relative to the moment of that write.
+// Rules are tried in the order they were added; a rule fires once unless made to repeat, so a
+// sequence of rules with the same trigger scripts successive answers (first 0x80 late, second
+// one in time). Bytes that arrive while the port is closed are lost, as on a real line.
+//
+// Record. Every open, close, write and discard is kept with its virtual time (events()), and
+// the written bytes also as one string (written()), so tests assert byte for byte.
+class FakePort final : public devlink::Port, public EventSource {
+public:
+    class Rule {
+    public:
+        // The reply: its first byte arrives `after` seconds after the trigger, each further byte
+        // `gap` seconds after the one before. May be called again to add a later piece, timed
+        // from the end of the previous one.
+        Rule& reply(std::string bytes, double after = 0.005, double gap = 0.0);
+        // The device goes away `after` seconds after the last reply byte (or the trigger).
+        Rule& thenFail(double after = 0.0);
+        // Fire on every occurrence of the trigger, not only the next one.
+        Rule& repeat();
+
+    private:
+        friend class FakePort;
+        struct Piece {
+            std::string bytes;
+            double after;
+            double gap;
+        };
+        std::string trigger;
+        std::vector<Piece> pieces;
+        std::optional<double> failAfter;
+        bool repeating = false;
+        bool used = false;
+    };
+
+    struct Event {
+        enum Kind { Open, Close, Write, Discard, Fail };
+        double time;
+        Kind kind;
+        std::string bytes; // written bytes; dropped bytes for Discard
+    };
+
+    explicit FakePort(VirtualClock& clock, std::string device = "/dev/fake0");
+    ~FakePort() override;
+    FakePort(const FakePort&) = delete;
+    FakePort& operator=(const FakePort&) = delete;
+
+    // ---- Script ---------------------------------------------------------------------------
+    // A rule for the next write of `trigger` (any bytes, e.g. "\x80").
+    Rule& on(std::string trigger);
+    // A rule for the command `command` followed by CR.
+    Rule& onCommand(std::string_view command);
+    // An instrument that answers every wake-up byte with "!" after `after` seconds.
+    void answerWakeUps(double after = 0.005);
+    // Bytes that arrive `after` seconds from now, prompted by nothing.
+    void arriveIn(double after, std::string bytes);
+    // The device goes away `after` seconds from now.
+    void failIn(double after);
+    // What the next open() answers (Opened by default); stays until changed.
+    devlink::OpenStatus openResult = devlink::OpenStatus::Opened;
+
+    // ---- Record ---------------------------------------------------------------------------
+    const std::vector<Event>& events() const { return events_; }
+    std::vector<Event> writes() const;
+    std::string written() const;
+    int openCount() const;
+    int closeCount() const; // closes of an open port (by the caller or a failure)
+    int lastPortNumber() const { return lastPortNumber_; }
+    // Bytes still waiting to be read.
+    std::string pending() const { return input_; }
+
+    // ---- devlink::Port ----------------------------------------------------------------------
+    devlink::OpenStatus open(int portNumber) override;
+    void close() override;
+    bool isOpen() const override { return open_; }
+    void write(std::string_view bytes) override;
+    int bytesWaiting() override;
+    std::string readOne() override;
+    std::string readAll() override;
+    void discardInput() override;
+    bool failed() const override { return failed_; }
+    std::string deviceName(int portNumber) const override;
+
+    // ---- EventSource ------------------------------------------------------------------------
+    std::optional<double> nextEventTime() const override;
+    void deliverDue(double time) override;
+
+private:
+    struct Scheduled {
+        std::string bytes; // empty with fail set: the device goes away
+        bool fail = false;
+    };
+    void record(Event::Kind kind, std::string bytes = {});
+    void match();
+    void fire(Rule& rule);
+
+    VirtualClock& clock_;
+    std::string device_;
+    std::deque<Rule> rules_; // a deque keeps the Rule& handed out valid
+    std::multimap<double, Scheduled> scheduled_;
+    std::string unmatched_;
+    std::string input_;
+    std::vector<Event> events_;
+    bool open_ = false;
+    bool failed_ = false;
+    int lastPortNumber_ = 0;
+};
+
+} // namespace testsupport

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "link/OperationUi.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// An OperationUi that remembers what a device operation did to the user interface.
+//
+//  - calls: one line per call, in order, e.g. "lockPanels", "message Connection error: Lumatrix
+//    not connected!", "showProgress 0 Getting Scale 1...", "closeProgress 0" (the number is the
+//    ProgressWindow value), so a test can compare the whole sequence.
+//  - messages: every message box with its text, title, icon and buttons.
+//  - answers: what the message boxes answer, first to last; when used up, `defaultAnswer`.
+//  - onMessage: runs while a box is "open" (a modal box runs the event loop).
+class RecordingUi final : public devlink::OperationUi {
+public:
+    struct Message {
+        std::string text;
+        std::string title;
+        devlink::Icon icon;
+        devlink::Buttons buttons;
+    };
+
+    std::vector<std::string> calls;
+    std::vector<Message> messages;
+    std::vector<devlink::Answer> answers;
+    devlink::Answer defaultAnswer = devlink::Answer::Ok;
+    std::function<void()> onMessage;
+    bool panelsLocked = false;
+
+    void lockPanels() override;
+    void unlockPanels() override;
+    devlink::Answer message(const std::string& text, const std::string& title, devlink::Icon icon,
+                            devlink::Buttons buttons, devlink::Answer defaultButton) override;
+    void showProgress(devlink::ProgressWindow window, const std::string& caption) override;
+    void setProgressLabel(devlink::ProgressWindow window, const std::string& text) override;
+    void setProgressRange(devlink::ProgressWindow window, int minimum, int maximum) override;
+    void setProgressValue(devlink::ProgressWindow window, int value) override;
+    void closeProgress(devlink::ProgressWindow window) override;
+
+private:
+    std::size_t answered_ = 0;
+};
+
+} // namespace testsupport

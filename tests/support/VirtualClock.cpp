@@ -1,0 +1,68 @@
+#include "VirtualClock.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace testsupport {
+
+VirtualClock::VirtualClock(double startOfDay) : time_(startOfDay) {}
+
+double VirtualClock::secondsSinceMidnight() {
+    return std::fmod(time_, devlink::secondsPerDay);
+}
+
+void VirtualClock::yield(devlink::Port&, double seconds) {
+    if (++yields_ > maxYields) {
+        std::fprintf(stderr, "VirtualClock: more than %lld yields; the code under test spins\n",
+                     static_cast<long long>(maxYields));
+        std::abort();
+    }
+    if (onYield && !inHook_) {
+        inHook_ = true;
+        onYield();
+        inHook_ = false;
+    }
+    deliver();
+    if (!(seconds > 0))
+        return;
+    double target = time_ + seconds;
+    for (const EventSource* source : sources_) {
+        if (const std::optional<double> next = source->nextEventTime(); next && *next < target)
+            target = std::max(*next, time_);
+    }
+    time_ = target;
+    deliver();
+}
+
+void VirtualClock::advance(double seconds) {
+    // Step through the events in between so each happens at its own time.
+    const double end = time_ + seconds;
+    for (;;) {
+        double next = end;
+        for (const EventSource* source : sources_) {
+            if (const std::optional<double> t = source->nextEventTime(); t && *t < next)
+                next = std::max(*t, time_);
+        }
+        time_ = next;
+        deliver();
+        if (next >= end)
+            return;
+    }
+}
+
+void VirtualClock::addSource(EventSource* source) {
+    sources_.push_back(source);
+}
+
+void VirtualClock::removeSource(EventSource* source) {
+    std::erase(sources_, source);
+}
+
+void VirtualClock::deliver() {
+    for (EventSource* source : sources_)
+        source->deliverDue(time_);
+}
+
+} // namespace testsupport
