@@ -30,6 +30,46 @@ private:
     bool outer_;
 };
 
+Exchange Exchange::clockQuery(std::string notConnectedMessage) {
+    return {.command = "H",
+            .wakeUpLimit = limits::clockWakeUp,
+            .wakeUpTries = 2,
+            .replyLimit = limits::clockReply,
+            .loneCrAfterUnanswered = true,
+            .notConnectedMessage = std::move(notConnectedMessage),
+            .closeSettingProgressOnFailure = false};
+}
+
+Exchange Exchange::registerQuery(std::string command) {
+    return {.command = std::move(command),
+            .wakeUpLimit = limits::registerWakeUp,
+            .wakeUpTries = 2,
+            .replyLimit = limits::registerReply,
+            .loneCrAfterUnanswered = true,
+            .notConnectedMessage = lumatrixNotConnected,
+            .closeSettingProgressOnFailure = true};
+}
+
+Exchange Exchange::memoryRead(std::string command, std::string notConnectedMessage) {
+    return {.command = std::move(command),
+            .wakeUpLimit = limits::memoryWakeUp,
+            .wakeUpTries = 2,
+            .replyLimit = limits::memoryReply,
+            .loneCrAfterUnanswered = true,
+            .notConnectedMessage = std::move(notConnectedMessage),
+            .closeSettingProgressOnFailure = true};
+}
+
+Exchange Exchange::presetQuery(std::string notConnectedMessage) {
+    return {.command = "B10",
+            .wakeUpLimit = limits::memoryWakeUp,
+            .wakeUpTries = 1,
+            .replyLimit = limits::memoryReply,
+            .loneCrAfterUnanswered = false,
+            .notConnectedMessage = std::move(notConnectedMessage),
+            .closeSettingProgressOnFailure = true};
+}
+
 Link::Link(Port& port, Clock& clock, OperationUi& ui, int portNumber)
     : port_(port), clock_(clock), ui_(ui), portNumber_(portNumber) {}
 

@@ -59,6 +59,17 @@ struct Exchange {
     bool loneCrAfterUnanswered = true; // send a lone CR after each unanswered byte
     std::string notConnectedMessage = lumatrixNotConnected;
     bool closeSettingProgressOnFailure = false; // read-out unit routines other than the clock
+
+    // The exchanges the device operations run, with their limits.
+    // Clock query "H" (both instruments; the message names the routine's instrument).
+    static Exchange clockQuery(std::string notConnectedMessage = lumatrixNotConnected);
+    // Read-out unit register queries "B00", "B02", "B10".
+    static Exchange registerQuery(std::string command);
+    // Memory reads "C00"..., for exchangeBuffered(). The read-out unit's close the setting
+    // progress window on failure; pass quorvaneNotConnected for the flow unit's.
+    static Exchange memoryRead(std::string command, std::string notConnectedMessage = lumatrixNotConnected);
+    // The preset query "B10" closing a configuration read: one wake-up byte, no lone CR.
+    static Exchange presetQuery(std::string notConnectedMessage = lumatrixNotConnected);
 };
 
 // Limits of the exchanges, in seconds.

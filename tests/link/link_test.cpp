@@ -23,16 +23,10 @@ namespace {
 const std::string wake = "\x80";
 
 Exchange clockQuery() {
-    return {.command = "H",
-            .wakeUpLimit = devlink::limits::clockWakeUp,
-            .replyLimit = devlink::limits::clockReply};
+    return Exchange::clockQuery();
 }
-
 Exchange registerQuery(std::string command) {
-    return {.command = std::move(command),
-            .wakeUpLimit = devlink::limits::registerWakeUp,
-            .replyLimit = devlink::limits::registerReply,
-            .closeSettingProgressOnFailure = true};
+    return Exchange::registerQuery(std::move(command));
 }
 
 // Time of the first event of `kind` (with these bytes, if given) in the port's record.
@@ -71,6 +65,7 @@ private slots:
     void exchangeStartedDuringAnotherIsRefused();
     void deviceLostEndsTheExchangeAtOnce();
     void portThatWillNotOpenCountsAsNotConnected();
+    void stepsComposeATableReadWithOneSpareWakeUp();
 };
 
 void LinkTest::fullExchangeSendsExactBytesAndClosesThePort() {
@@ -278,12 +273,7 @@ void LinkTest::presetQueryWakesOnceWithoutLoneCr() {
     FakePort port(clock);
     RecordingUi ui;
     Link link(port, clock, ui);
-    const Exchange preset{.command = "B10",
-                          .wakeUpLimit = devlink::limits::memoryWakeUp,
-                          .wakeUpTries = 1,
-                          .replyLimit = devlink::limits::memoryReply,
-                          .loneCrAfterUnanswered = false,
-                          .closeSettingProgressOnFailure = true};
+    const Exchange preset = Exchange::presetQuery();
 
     QVERIFY(link.exchange(preset).notConnected());
     QCOMPARE(port.written(), wake);
@@ -300,9 +290,7 @@ void LinkTest::bufferedExchangePausesThenTakesTheWholeBuffer() {
     port.onCommand("C002010").reply(dump, 0.01, 0.001);
     Link link(port, clock, ui);
 
-    const Reply reply = link.exchangeBuffered({.command = "C002010",
-                                               .wakeUpLimit = devlink::limits::memoryWakeUp,
-                                               .replyLimit = devlink::limits::memoryReply});
+    const Reply reply = link.exchangeBuffered(Exchange::memoryRead("C002010"));
 
     QCOMPARE(reply.outcome, Outcome::Replied);
     QCOMPARE(reply.text, dump); // the whole buffer at once, line end included
@@ -321,7 +309,7 @@ void LinkTest::bufferedExchangeTimesOutSilently() {
     port.answerWakeUps();
     Link link(port, clock, ui);
 
-    const Reply reply = link.exchangeBuffered({.command = "C0022A0"});
+    const Reply reply = link.exchangeBuffered(Exchange::memoryRead("C0022A0", devlink::quorvaneNotConnected));
     QCOMPARE(reply.outcome, Outcome::TimedOut);
     QVERIFY(reply.text.empty());
     QVERIFY(ui.messages.empty());
@@ -537,6 +525,41 @@ void LinkTest::portThatWillNotOpenCountsAsNotConnected() {
         QCOMPARE(link.wakeUp(), Wake::NotConnected);
         QCOMPARE(ui.messages.size(), std::size_t(2));
     }
+}
+
+void LinkTest::stepsComposeATableReadWithOneSpareWakeUp() {
+    // A whole-table read on one open port tolerates one unanswered wake-up byte in total.
+    VirtualClock clock;
+    FakePort port(clock);
+    RecordingUi ui;
+    port.on(wake); // slot 1: first byte missed
+    port.on(wake).reply("!");
+    port.onCommand("C002010").reply("01 \r\n");
+    port.on(wake).reply("!"); // slot 2 in time
+    port.onCommand("C002020").reply("02 \r\n");
+    port.on(wake); // slot 3: missed, and no byte to spare
+    Link link(port, clock, ui);
+
+    QCOMPARE(link.openPort(), devlink::OpenStatus::Opened);
+    int unanswered = 0;
+    std::vector<std::string> dumps;
+    for (const char* command : {"C002010", "C002020", "C002030"}) {
+        const Link::WakeTries woke = link.wakeUpTries(1.0, 2 - unanswered, true);
+        unanswered += woke.unanswered;
+        if (!woke.awake) {
+            link.notConnected(devlink::lumatrixNotConnected, true);
+            break;
+        }
+        QVERIFY(link.send(command));
+        dumps.push_back(link.readBufferAfterPause(2.0).text);
+    }
+
+    QCOMPARE(dumps, (std::vector<std::string>{"01 \r\n", "02 \r\n"}));
+    QCOMPARE(port.written(), wake + "\r" + wake + "C002010\r" + wake + "C002020\r" + wake + "\r");
+    QCOMPARE(port.openCount(), 1);
+    QCOMPARE(ui.calls, (std::vector<std::string>{"closeProgress 0",
+                                                 "message Connection error: Lumatrix not connected!"}));
+    QVERIFY(!port.isOpen());
 }
 
 QTEST_GUILESS_MAIN(LinkTest)
