@@ -43,7 +43,7 @@ int runApplication(int argc, char** argv) {
     });
     QObject::connect(choice, &DeviceChoice::chosen, &application, [&, choice](config::InstrumentKind kind) {
         main = std::make_unique<MainWindow>(kind, port);
-        link = std::make_unique<devlink::Link>(port, clock, *main, main->model().portNumber);
+        link = std::make_unique<devlink::Link>(main->port(), clock, *main, main->model().portNumber);
         MainWindow* window = main.get();
         devlink::Link* l = link.get();
         QObject::connect(&window->model(), &config::ConfigModel::changed, window,

@@ -284,7 +284,7 @@ QWidget* MainWindow::buildTimeFrame() {
     layout->addWidget(timeFormat, 1, 0);
     layout->addWidget(time, 1, 1);
     layout->addWidget(
-        commandButton(Command::GetTime, QStringLiteral("cmdGetTime"), QStringLiteral("Get Date & Time")), 2,
+        commandButton(Command::GetTime, QStringLiteral("cmdGetTime"), QStringLiteral("Get Date && Time")), 2,
         0);
     layout->addWidget(
         commandButton(Command::SysTime, QStringLiteral("cmdSysTime"), QStringLiteral("Use System Time")), 2,
@@ -476,8 +476,9 @@ QWidget* MainWindow::buildChannelTab(int i) {
 
     layout->addWidget(ad, 0, 0);
     layout->addWidget(flow, 0, 1);
-    layout->addWidget(tot, 1, 0);
+    layout->addWidget(tot, 1, 0, Qt::AlignTop);
     layout->addWidget(lin, 1, 1);
+    layout->setRowStretch(2, 1);
     return page;
 }
 
@@ -540,7 +541,9 @@ QWidget* MainWindow::buildCommonTab() {
     layout->addWidget(block, 0, 1);
     layout->addWidget(totalizer, 1, 0);
     layout->addWidget(
-        commandButton(Command::Download, QStringLiteral("cmdDownload"), QStringLiteral("Download")), 1, 1);
+        commandButton(Command::Download, QStringLiteral("cmdDownload"), QStringLiteral("Download")), 1, 1,
+        Qt::AlignBottom);
+    layout->setRowStretch(2, 1);
     return page;
 }
 
@@ -820,8 +823,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         // An operation is still on the stack below us: stop its traffic now and let it unwind;
         // unlockPanels() closes the window afterwards.
         exitRequested_ = true;
-        if (port_.isOpen())
-            port_.close();
+        port_.shutDown();
         event->ignore();
         return;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ShutdownPort.h"
 #include "config/ConfigModel.h"
 #include "link/OperationUi.h"
 #include "link/Port.h"
@@ -63,7 +64,8 @@ enum class Command {
 // and runs the handler on a click. A handler that talks to the instrument brackets its work with
 // lockPanels()/unlockPanels() (runLocked() does both, on every way out). While locked, the user
 // can still close the window: after Yes to the exit question the port is closed at once, the
-// remaining message boxes of the operation are answered with their default without being shown,
+// port refuses to open again (so later exchanges of the operation fail at once), the remaining
+// message boxes of the operation are answered with their default without being shown,
 // exitRequested() turns true, and the window closes when the last unlockPanels() runs.
 //
 // Secondary windows register the controls that start traffic with registerTrafficControl(), so
@@ -75,6 +77,8 @@ public:
     ~MainWindow() override;
 
     config::ConfigModel& model() { return *model_; }
+    // The port every device operation must use (give it to the devlink::Link): after the user
+    // leaves during an operation it is closed and will not open again.
     devlink::Port& port() { return port_; }
 
     void setCommandHandler(Command command, std::function<void()> handler);
@@ -159,7 +163,7 @@ private:
     QDialog* progressWindow(devlink::ProgressWindow window, bool create);
     QProgressBar* progressBar(devlink::ProgressWindow window);
 
-    devlink::Port& port_;
+    ShutdownPort port_;
     config::ConfigModel* model_;
 
     std::vector<std::function<void()>> refreshers_;

@@ -395,11 +395,16 @@ void MainWindowTest::yesAtTheExitQuestionDuringAnOperation() {
     w.show();
 
     w.lockPanels();
-    port.open(1); // the operation is in the middle of an exchange
+    QCOMPARE(w.port().open(1), devlink::OpenStatus::Opened); // the operation is mid-exchange
     answers.answers = {devlink::Answer::Yes};
     QVERIFY(!w.close()); // the operation is still on the stack: the window must stay
     QVERIFY(!port.isOpen());
     QVERIFY(w.exitRequested());
+    // The operation's next exchange cannot reach the instrument any more.
+    const size_t opensBefore = port.opened.size();
+    QCOMPARE(w.port().open(1), devlink::OpenStatus::Failed);
+    QVERIFY(!w.port().isOpen());
+    QCOMPARE(port.opened.size(), opensBefore);
     // What the unwinding operation still wants to say is not shown.
     QCOMPARE(w.message("Lumatrix not connected!", "Connection error", devlink::Icon::Exclamation,
                        devlink::Buttons::Ok),
