@@ -121,8 +121,16 @@ FormulaEvaluator::FormulaEvaluator(HostAngle hostAngle) {
 // Variables and options
 
 int FormulaEvaluator::findVar(const std::string& name) const {
-    auto it = nameMap_.find(toLower(name));
-    return it == nameMap_.end() ? -1 : it->second;
+    // A plain case-insensitive scan: at most 100 names, and no allocation when the host assigns a
+    // variable by name before every evaluation.
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (std::size_t i = 0; i < vars_.size(); ++i) {
+        const std::string& v = vars_[i].name;
+        if (v.size() == name.size() && std::equal(v.begin(), v.end(), name.begin(),
+                                                  [&](char a, char b) { return lower(a) == lower(b); }))
+            return static_cast<int>(i);
+    }
+    return -1;
 }
 
 std::string FormulaEvaluator::varName(long index) const {
@@ -366,7 +374,6 @@ bool FormulaEvaluator::storeOperand(std::string t, int k) {
                     return fail(1);
                 vars_.push_back(Var{t, 0.0, false});
                 i = static_cast<int>(vars_.size()) - 1;
-                nameMap_.emplace(toLower(t), i);
             }
             a.idx = i + 1;
             a.name = vars_[static_cast<std::size_t>(i)].name;
@@ -383,7 +390,6 @@ bool FormulaEvaluator::storeExpression(const std::string& strExpr) {
     storedOk_ = false;
     rows_.assign(1, Row{});
     vars_.clear();
-    nameMap_.clear();
     ops_.clear();
     args_.clear();
     loads_.clear();
@@ -786,14 +792,57 @@ void FormulaEvaluator::compile() {
                 loads_.push_back(Load{slot, static_cast<int>(arg.idx) - 1, static_cast<double>(arg.sign)});
         }
     }
-    std::vector<std::size_t> position(n + 1, 0);
+    // A row skipped on a comparison must be evaluated after that comparison. Nested conditions can
+    // lift an inner comparison above the outer one it depends on; move the comparison's operands and
+    // the comparison itself to just before the first row that reads it, which keeps every operand
+    // ahead of its user.
+    std::vector<long> order(n);
     for (std::size_t k = 1; k <= n; ++k)
-        position[static_cast<std::size_t>(rows_[k].priIdx)] = k;
-    // A condition is only usable when its row is evaluated first; otherwise it would be read stale.
+        order[k - 1] = rows_[k].priIdx;
+    const auto reaches = [this, n](long row, long target) {
+        for (std::size_t steps = 0; row != 0 && steps <= n; ++steps) {
+            if (row == target)
+                return true;
+            row = rows_[static_cast<std::size_t>(row)].argOf;
+        }
+        return false;
+    };
+    for (std::size_t pass = 0; pass <= n; ++pass) {
+        std::vector<std::size_t> position(n + 1, 0);
+        for (std::size_t k = 0; k < n; ++k)
+            position[static_cast<std::size_t>(order[k])] = k;
+        bool moved = false;
+        for (std::size_t k = 0; k < n && !moved; ++k) {
+            const long r = order[k];
+            const long c = rows_[static_cast<std::size_t>(r)].cond;
+            if (c <= 0 || position[static_cast<std::size_t>(c)] < k)
+                continue;
+            std::vector<long> before, subtree, after;
+            for (std::size_t j = 0; j < n; ++j) {
+                if (j >= k && reaches(order[j], c))
+                    subtree.push_back(order[j]);
+                else if (j < k)
+                    before.push_back(order[j]);
+                else
+                    after.push_back(order[j]);
+            }
+            order = before;
+            order.insert(order.end(), subtree.begin(), subtree.end());
+            order.insert(order.end(), after.begin(), after.end());
+            moved = true;
+        }
+        if (!moved)
+            break;
+    }
+    std::vector<std::size_t> position(n + 1, 0);
+    for (std::size_t k = 0; k < n; ++k) {
+        rows_[k + 1].priIdx = order[k];
+        position[static_cast<std::size_t>(order[k])] = k;
+    }
     for (std::size_t r = 1; r <= n; ++r) {
         Row& row = rows_[r];
         if (row.cond > 0 && position[static_cast<std::size_t>(row.cond)] > position[r])
-            row.cond = 0;
+            row.cond = 0; // never read a condition before it is computed
     }
     ops_.clear();
     ops_.reserve(n);

@@ -143,8 +143,7 @@ private:
     std::string expression_;
     bool storedOk_ = false;
     std::vector<Var> vars_;
-    std::unordered_map<std::string, int> nameMap_; // lower-case name -> 0-based index
-    std::vector<Row> rows_;                        // 1-based, rows_[0] unused
+    std::vector<Row> rows_; // 1-based, rows_[0] unused
     std::string errorDescription_;
     long errorId_ = 0;
     long errorPos_ = 0;
