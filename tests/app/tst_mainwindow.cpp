@@ -1,6 +1,7 @@
 #include "Fakes.h"
 #include "app/AboutBox.h"
 #include "app/MainWindow.h"
+#include "app/StartWindows.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -18,6 +19,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
 using app::Command;
 using app::MainWindow;
@@ -26,6 +28,7 @@ using config::InstrumentKind;
 class MainWindowTest : public QObject {
     Q_OBJECT
 private slots:
+    void startWindows();
     void layoutFollowsTheInstrument_data();
     void layoutFollowsTheInstrument();
     void everyNamedControlIsThere();
@@ -57,6 +60,27 @@ QAction* action(MainWindow& w, const char* name) {
 }
 
 } // namespace
+
+void MainWindowTest::startWindows() {
+    app::Preloader splash;
+    auto* timer = child<QTimer>(splash, "Timer1");
+    QCOMPARE(timer->interval(), 1200);
+    QVERIFY(timer->isSingleShot() && timer->isActive());
+    QCOMPARE(child<QLabel>(splash, "Label1")->text(), QString("Loading Components ..."));
+    QCOMPARE(child<QLabel>(splash, "Label2")->text(), QString(MANAGER_TEST_VERSION));
+    QVERIFY(!child<QLabel>(splash, "Label3")->text().isEmpty());
+
+    app::DeviceChoice choice;
+    QCOMPARE(choice.windowTitle(), QString("Select the Device to communicate with..."));
+    QSignalSpy chosen(&choice, &app::DeviceChoice::chosen);
+    QVERIFY(child<QRadioButton>(choice, "optLogger(0)")->isChecked());
+    child<QPushButton>(choice, "OKButton")->click();
+    child<QRadioButton>(choice, "optLogger(1)")->click();
+    child<QPushButton>(choice, "OKButton")->click();
+    QCOMPARE(chosen.count(), 2);
+    QCOMPARE(chosen.at(0).at(0).value<InstrumentKind>(), InstrumentKind::Lumatrix);
+    QCOMPARE(chosen.at(1).at(0).value<InstrumentKind>(), InstrumentKind::Quorvane);
+}
 
 void MainWindowTest::layoutFollowsTheInstrument_data() {
     QTest::addColumn<InstrumentKind>("kind");
