@@ -1,0 +1,350 @@
+// Reading the flow unit's configuration: analogue inputs, conversion blocks, formula text and
+// presets, byte for byte against a scripted instrument in virtual time.
+
+#include "Rig.h"
+#include "config/ReadOperations.h"
+
+#include <QTest>
+
+using config::FlowChannel;
+using config::InstrumentKind;
+using config::ReadResult;
+using configtest::dumpReply;
+using configtest::Rig;
+using configtest::slotBytes;
+using configtest::textBytes;
+using configtest::wake;
+
+namespace {
+
+const std::vector<std::string> readCommands{"C002290", "C0022A0", "C003FA0", "C003FB0", "C003FC0",
+                                            "C003FD0", "C003FE0", "C003FF0", "B10"};
+
+std::string commandBytes(std::size_t count) {
+    std::string bytes;
+    for (std::size_t i = 0; i < count; ++i)
+        bytes += wake + readCommands[i] + "\r";
+    return bytes;
+}
+
+std::vector<std::uint8_t> block1(std::uint8_t dp) {
+    return {0x11, 0x22, 0x33, 0x44,      // not used
+            dp,   'l',  '/',  's',  ' ', // decimal point, flow unit
+            200,                         // divider
+            0x2B, 0x00, 0x03, 0xE8,      // offset A: "+" stands for negative
+            0x2D, 0x00};                 // offset B: "-" stands for positive; magnitude goes on
+}
+std::vector<std::uint8_t> block2() {
+    return {0x01, 0xF4,             // offset B magnitude, low bytes
+            0x2D, 0x00, 0x00, 0x24, // totaliser factor A: -36
+            0x2B, 0x01, 0x86, 0xA0, // totaliser factor B: 100000
+            0x02, 0x07,             // totaliser decimal points A, B
+            'm',  '3',  ' ',  ' '}; // totaliser unit A
+}
+std::vector<std::uint8_t> block3() {
+    return {'k', 'g', ' ', ' ', 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+}
+
+std::string padded(const std::string& text, std::size_t width) {
+    std::string p = text;
+    p.resize(width, ' ');
+    return p;
+}
+
+struct Instrument {
+    std::uint8_t dp = 0x09;
+    std::string formula = padded("A*X", 48);
+    std::string presets = "01 02 0F 0F 05 07 00 00\r";
+};
+
+// Scripts every reply of a whole read; `skip` leaves one command unanswered.
+void script(Rig& rig, const Instrument& in = {}, const std::string& skip = {}) {
+    auto on = [&](const std::string& command, const std::string& reply) {
+        if (command != skip)
+            rig.port.onCommand(command).reply(reply, 0.01);
+    };
+    on("C002290", dumpReply(slotBytes(2, '-', 500, '+', 20000, "FlwA", "mA")));
+    on("C0022A0", dumpReply(slotBytes(7, '+', 0, '-', 65535, "B", "V")));
+    on("C003FA0", dumpReply(block1(in.dp)));
+    on("C003FB0", dumpReply(block2()));
+    on("C003FC0", dumpReply(block3()));
+    on("C003FD0", dumpReply(textBytes(in.formula.substr(0, 16))));
+    on("C003FE0", dumpReply(textBytes(in.formula.substr(16, 16))));
+    on("C003FF0", dumpReply(textBytes(in.formula.substr(32, 16))));
+    on("B10", in.presets);
+}
+
+} // namespace
+
+class ReadQuorvaneTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void fullReadBytesAndFields();
+    void progressWindowAndPanels();
+    void conversionBlockFields();
+    void conversionBlockFields_data();
+    void formulaPiecesFillTheConstantsAndGrowText1();
+    void absentInstrumentShowsOneMessage();
+    void inputReplyTimeOutStopsSilently();
+    void failedBlockWakeUpStillSendsTheCommand();
+    void lateInstrumentAnswersTheBlockCommandAfterAFailedWakeUp();
+    void formulaBlockWakeUpFailureGoesOn();
+    void cutReplies();
+};
+
+void ReadQuorvaneTest::fullReadBytesAndFields() {
+    Rig rig(InstrumentKind::Quorvane);
+    rig.wakeUps("");
+    script(rig);
+    rig.model.channel(2).formula = "stale";
+    rig.model.channel(1).offset = "stale";
+    std::vector<int> shown;
+
+    QCOMPARE(config::readConfiguration(rig.model, rig.link, [&](int range) { shown.push_back(range); }),
+             ReadResult::Completed);
+
+    QCOMPARE(rig.port.written(), commandBytes(9));
+    QVERIFY(!rig.port.isOpen());
+    QCOMPARE(shown, std::vector<int>{6});
+    QVERIFY(rig.ui.messages.empty()); // no question for the flow unit
+
+    const FlowChannel& a = rig.model.channel(1);
+    const FlowChannel& b = rig.model.channel(2);
+    QCOMPARE(a.dpAD, 2);
+    QCOMPARE(a.startScale, QString("-500"));
+    QCOMPARE(a.endScale, QString("+20000"));
+    QCOMPARE(a.label, QString("FlwA"));
+    QCOMPARE(a.unitAD, QString("mA  "));
+    QCOMPARE(b.dpAD, 0); // 7 is not a decimal point
+    QCOMPARE(b.startScale, QString("+0"));
+    QCOMPARE(b.endScale, QString("-65535"));
+    QCOMPARE(b.label, QString("B   "));
+
+    QCOMPARE(a.formula, QString("A*X"));
+    QVERIFY(b.formula.isEmpty()); // channel B's equation is not read, and was cleared
+    QCOMPARE(rig.model.preset(1), (config::Preset{2, 3}));
+    QVERIFY(!rig.model.preset(2).range && !rig.model.preset(2).gain);
+    QCOMPARE(rig.model.preset(3), (config::Preset{6, 8}));
+    QCOMPARE(rig.model.preset(4), (config::Preset{1, 1}));
+    QVERIFY(rig.model.configRead);
+}
+
+void ReadQuorvaneTest::progressWindowAndPanels() {
+    Rig rig(InstrumentKind::Quorvane);
+    rig.wakeUps("");
+    script(rig);
+
+    config::readConfiguration(rig.model, rig.link);
+
+    QCOMPARE(rig.ui.calls, (std::vector<std::string>{"lockPanels",
+                                                     "setProgressRange 0 0 8",
+                                                     "showProgress 0 Getting Scale 6...",
+                                                     "setProgressLabel 0 Receiving Gain 2",
+                                                     "setProgressValue 0 2",
+                                                     "setProgressLabel 0 Receiving Gain 3",
+                                                     "setProgressValue 0 3",
+                                                     "showProgress 0 Getting flow conversion values...",
+                                                     "setProgressLabel 0 Receiving Block 1",
+                                                     "setProgressValue 0 4",
+                                                     "setProgressLabel 0 Receiving Block 2",
+                                                     "setProgressValue 0 5",
+                                                     "setProgressLabel 0 Receiving Block 3",
+                                                     "setProgressValue 0 6",
+                                                     "setProgressLabel 0 Receiving linearization values...",
+                                                     "setProgressValue 0 7",
+                                                     "showProgress 0 Getting values...",
+                                                     "setProgressLabel 0 Receiving Px values",
+                                                     "closeProgress 0",
+                                                     "unlockPanels"}));
+}
+
+void ReadQuorvaneTest::conversionBlockFields_data() {
+    QTest::addColumn<int>("dpByte");
+    QTest::addColumn<int>("dpIndex");
+    QTest::newRow("decimal point 09 selects the first entry") << 0x09 << 0;
+    QTest::newRow("decimal point 04") << 0x04 << 4;
+    QTest::newRow("decimal point 0A reads as 0") << 0x0A << 0;
+    QTest::newRow("decimal point 10 is past the list") << 0x10 << 0;
+}
+
+void ReadQuorvaneTest::conversionBlockFields() {
+    QFETCH(int, dpByte);
+    QFETCH(int, dpIndex);
+    Rig rig(InstrumentKind::Quorvane);
+    rig.wakeUps("");
+    Instrument in;
+    in.dp = static_cast<std::uint8_t>(dpByte);
+    script(rig, in);
+
+    config::readConfiguration(rig.model, rig.link);
+
+    const FlowChannel& a = rig.model.channel(1);
+    const FlowChannel& b = rig.model.channel(2);
+    QCOMPARE(a.dp, dpIndex);
+    QCOMPARE(b.dp, dpIndex);
+    QCOMPARE(a.unit, QString("l/s "));
+    QCOMPARE(b.unit, a.unit);
+    QCOMPARE(a.factor, QString("200"));
+    QCOMPARE(b.factor, QString("1"));
+    // Offsets: "+" (2B) stands for a negative offset, "-" (2D) for a positive one.
+    QCOMPARE(a.offset, QString("-1000"));
+    QCOMPARE(b.offset, QString("500")); // its magnitude spans blocks 1 and 2
+    QCOMPARE(a.convTOT, QString("-36"));
+    QCOMPARE(b.convTOT, QString("100000"));
+    QCOMPARE(a.dpTOT, 2);
+    QCOMPARE(b.dpTOT, 0);
+    QCOMPARE(a.unitTOT, QString("m3  "));
+    QCOMPARE(b.unitTOT, QString("kg  "));
+}
+
+void ReadQuorvaneTest::formulaPiecesFillTheConstantsAndGrowText1() {
+    Rig rig(InstrumentKind::Quorvane);
+    rig.wakeUps("");
+    Instrument in;
+    in.formula = padded(" 1.5", 8) + padded("2.25", 8) + padded("3", 8) + padded("0.1", 8) +
+                 padded("x*a+k", 8) + padded("/t", 8);
+    script(rig, in);
+    script(rig, in); // a second read
+    rig.model.text1 = "kept\r\n";
+
+    config::readConfiguration(rig.model, rig.link);
+    const FlowChannel& a = rig.model.channel(1);
+    QCOMPARE(a.formula, QString("1.52.2530.1x*a+k/t"));
+    QCOMPARE(a.a, QString("1.5"));
+    QCOMPARE(a.k, QString("2.25"));
+    QCOMPARE(a.t, QString("3"));
+    QCOMPARE(a.zero, QString("0.1"));
+    const QString lines = "x*a+k   \r\n/t      \r\n";
+    QCOMPARE(rig.model.text1, "kept\r\n" + lines);
+
+    config::readConfiguration(rig.model, rig.link);
+    QCOMPARE(rig.model.text1, "kept\r\n" + lines + lines);
+    QCOMPARE(a.formula, QString("1.52.2530.1x*a+k/t"));
+}
+
+void ReadQuorvaneTest::absentInstrumentShowsOneMessage() {
+    Rig rig(InstrumentKind::Quorvane);
+    rig.port.on(wake).repeat();
+    script(rig);
+    rig.model.channel(2).label = "old";
+    rig.model.channel(1).dp = 3;
+
+    QCOMPARE(config::readConfiguration(rig.model, rig.link), ReadResult::NotConnected);
+
+    QCOMPARE(rig.port.written(), wake + "\r" + wake + "\r");
+    QCOMPARE(rig.ui.messages.size(), std::size_t(1));
+    QCOMPARE(rig.ui.messages[0].text, std::string("Quorvane not connected!"));
+    QCOMPARE(rig.ui.messages[0].title, std::string("Connection error"));
+    QCOMPARE(rig.ui.messages[0].icon, devlink::Icon::Exclamation);
+    const std::vector<std::string> closing(rig.ui.calls.end() - 3, rig.ui.calls.end());
+    QCOMPARE(closing,
+             (std::vector<std::string>{"closeProgress 0", "message Connection error: Quorvane not connected!",
+                                       "unlockPanels"}));
+    // The fields were cleared before the read.
+    QVERIFY(rig.model.channel(2).label.isEmpty());
+    QCOMPARE(rig.model.channel(1).dp, -1);
+    QVERIFY(rig.model.configRead);
+    QVERIFY(!rig.port.isOpen());
+}
+
+void ReadQuorvaneTest::inputReplyTimeOutStopsSilently() {
+    Rig rig(InstrumentKind::Quorvane);
+    rig.wakeUps("");
+    script(rig, {}, "C0022A0");
+
+    QCOMPARE(config::readConfiguration(rig.model, rig.link), ReadResult::Stopped);
+
+    QCOMPARE(rig.port.written(), commandBytes(2));
+    QVERIFY(rig.ui.messages.empty());
+    QCOMPARE(rig.model.channel(1).label, QString("FlwA"));
+    QVERIFY(rig.model.channel(2).label.isEmpty());
+    QCOMPARE(rig.ui.calls.back(), std::string("unlockPanels"));
+    QVERIFY(rig.called("closeProgress 0"));
+    QVERIFY(!rig.port.isOpen());
+}
+
+void ReadQuorvaneTest::failedBlockWakeUpStillSendsTheCommand() {
+    Rig rig(InstrumentKind::Quorvane);
+    rig.wakeUps("yyyn"); // block 2's wake-up byte goes unanswered
+    script(rig, {}, "C003FB0");
+
+    QCOMPARE(config::readConfiguration(rig.model, rig.link), ReadResult::Stopped);
+
+    // No lone CR after the flow unit's own wake-up; the port is closed and opened again.
+    QCOMPARE(rig.port.written(), commandBytes(4));
+    QCOMPARE(rig.ui.messages.size(), std::size_t(1));
+    QCOMPARE(rig.ui.messages[0].text, std::string("Quorvane not connected!"));
+    QCOMPARE(rig.port.openCount(), 2);
+    // Nothing of the blocks is shown when one of them is missing.
+    QCOMPARE(rig.model.channel(1).dp, -1);
+    QVERIFY(rig.model.channel(1).factor.isEmpty());
+    QCOMPARE(rig.model.channel(2).label, QString("B   "));
+    QVERIFY(!rig.port.isOpen());
+    QVERIFY(!rig.ui.panelsLocked);
+}
+
+void ReadQuorvaneTest::lateInstrumentAnswersTheBlockCommandAfterAFailedWakeUp() {
+    Rig rig(InstrumentKind::Quorvane);
+    rig.wakeUps("yyyn");
+    script(rig);
+
+    QCOMPARE(config::readConfiguration(rig.model, rig.link), ReadResult::Completed);
+
+    QCOMPARE(rig.port.written(), commandBytes(9));
+    QCOMPARE(rig.ui.messages.size(), std::size_t(1));
+    QCOMPARE(rig.model.channel(1).convTOT, QString("-36"));
+    QCOMPARE(rig.model.channel(1).formula, QString("A*X"));
+}
+
+void ReadQuorvaneTest::formulaBlockWakeUpFailureGoesOn() {
+    Rig rig(InstrumentKind::Quorvane);
+    rig.wakeUps("yyyyyyn"); // the second formula block's wake-up
+    Instrument in;
+    in.formula = padded("1.5", 8) + padded("2", 8) + padded("3", 8) + padded("4", 8) + padded("x", 16);
+    script(rig, in, "C003FE0");
+
+    QCOMPARE(config::readConfiguration(rig.model, rig.link), ReadResult::Completed);
+
+    QCOMPARE(rig.port.written(), commandBytes(9));
+    QCOMPARE(rig.ui.messages.size(), std::size_t(1));
+    const FlowChannel& a = rig.model.channel(1);
+    QCOMPARE(a.formula, QString("1.52x"));
+    QCOMPARE(a.a, QString("1.5"));
+    QVERIFY(a.t.isEmpty());
+    QVERIFY(a.zero.isEmpty());
+    QCOMPARE(rig.model.preset(1), (config::Preset{2, 3}));
+}
+
+void ReadQuorvaneTest::cutReplies() {
+    // Blocks that stop early decode what they hold; the rest reads as empty and zero.
+    Rig rig(InstrumentKind::Quorvane);
+    rig.wakeUps("");
+    rig.port.onCommand("C002290").reply("0");
+    rig.port.onCommand("C003FB0").reply("01 F4 2D 00");
+    rig.port.onCommand("C003FC0").reply("6B 67");
+    rig.port.onCommand("C003FD0").reply("41 2A 58 20"); // fewer than 48 characters: never taken
+    rig.port.onCommand("B10").reply("01 00\r");
+    script(rig);
+
+    QCOMPARE(config::readConfiguration(rig.model, rig.link), ReadResult::Completed);
+
+    const FlowChannel& a = rig.model.channel(1);
+    const FlowChannel& b = rig.model.channel(2);
+    QCOMPARE(a.dpAD, 0);
+    QCOMPARE(a.startScale, QString("+0"));
+    QVERIFY(a.label.isEmpty());
+    QCOMPARE(b.offset, QString("500"));
+    QCOMPARE(a.convTOT, QString("-0"));
+    QVERIFY(a.unitTOT.isEmpty());
+    QCOMPARE(b.unitTOT, QString("kg"));
+    QCOMPARE(a.formula, QString());
+    QVERIFY(a.a.isEmpty());
+    QCOMPARE(rig.model.preset(1), (config::Preset{2, 1}));
+    QVERIFY(!rig.model.preset(2).range);
+    QVERIFY(rig.ui.messages.empty());
+    QVERIFY(!rig.ui.panelsLocked);
+}
+
+QTEST_GUILESS_MAIN(ReadQuorvaneTest)
+#include "read_quorvane_test.moc"
