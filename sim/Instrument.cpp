@@ -139,8 +139,8 @@ void Instrument::receive(std::string_view bytes, double now) {
     }
 }
 
-void Instrument::lineDropped(double now) {
-    if (!out_.empty() || !pending_.empty())
+void Instrument::lineDropped(double now, std::size_t undelivered) {
+    if (!out_.empty() || !pending_.empty() || undelivered > 0)
         log(now, "(line closed by the far end: unsent reply and unfinished command dropped)", "");
     out_.clear();
     pending_.clear();

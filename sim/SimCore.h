@@ -67,8 +67,9 @@ public:
 
     // Bytes arriving from the program at time `now` (seconds; local time since 1970 in the real program).
     void receive(std::string_view bytes, double now);
-    // The program's side of the line was closed: whatever is still being sent is lost.
-    void lineDropped(double now);
+    // The program's side of the line was closed: whatever is still being sent is lost. `undelivered` is
+    // what the caller had taken but could not pass on, for the transcript.
+    void lineDropped(double now, std::size_t undelivered = 0);
 
     // Time at which the next byte is due, if any is waiting.
     std::optional<double> nextDue() const;

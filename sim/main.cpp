@@ -329,8 +329,15 @@ int main(int argc, char** argv) {
         }
     };
     const auto hangUp = [&] {
-        if (!hungUp && everOpen)
-            instrument.lineDropped(clock.now());
+        if (!hungUp && everOpen) {
+            instrument.lineDropped(clock.now(), unsent.size());
+            // What the far end had not read yet is gone with its port, as on a real line.
+            const int fd = open(slaveName, O_RDWR | O_NOCTTY | O_NONBLOCK);
+            if (fd >= 0) {
+                tcflush(fd, TCIOFLUSH);
+                close(fd);
+            }
+        }
         hungUp = true;
         everOpen = false;
         unsent.clear();
@@ -354,7 +361,7 @@ int main(int argc, char** argv) {
         if (const auto next = instrument.nextDue())
             wait = std::max(0.0, *next - now);
         if (hungUp)
-            wait = wait < 0 ? 0.01 : std::min(wait, 0.01); // look again for the far end opening the line
+            wait = wait < 0 ? 0.02 : std::min(wait, 0.02); // look again for the far end opening the line
         timespec ts{};
         if (wait >= 0) {
             ts.tv_sec = static_cast<time_t>(wait);
