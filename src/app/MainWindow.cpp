@@ -652,28 +652,49 @@ void MainWindow::updateCommandEnabled(Command command) {
 void MainWindow::registerTrafficControl(QWidget* control) {
     trafficWidgets_.emplace_back(control);
     if (lockDepth_ > 0)
-        control->setEnabled(false);
+        holdDisabled(control);
 }
 
 void MainWindow::registerTrafficControl(QAction* control) {
     trafficActions_.emplace_back(control);
     if (lockDepth_ > 0)
+        holdDisabled(control);
+}
+
+// Only what the lock itself switched off is switched on again, so a control its own window has
+// disabled stays disabled after the operation.
+void MainWindow::holdDisabled(QWidget* control) {
+    if (control && !control->testAttribute(Qt::WA_ForceDisabled)) {
         control->setEnabled(false);
+        heldWidgets_.emplace_back(control);
+    }
+}
+
+void MainWindow::holdDisabled(QAction* control) {
+    if (control && control->isEnabled()) {
+        control->setEnabled(false);
+        heldActions_.emplace_back(control);
+    }
 }
 
 void MainWindow::updateTrafficControls() {
-    const bool free = lockDepth_ == 0;
-    for (auto& frameWidget : lockedFrames_)
-        if (frameWidget)
-            frameWidget->setEnabled(free);
-    // A secondary window's control re-enabled here may still be switched off by its own window;
-    // such windows keep their own state in the control's parent rather than on the control.
-    for (auto& w : trafficWidgets_)
-        if (w)
-            w->setEnabled(free);
-    for (auto& a : trafficActions_)
-        if (a)
-            a->setEnabled(free);
+    if (lockDepth_ > 0) {
+        for (auto& w : lockedFrames_)
+            holdDisabled(w);
+        for (auto& w : trafficWidgets_)
+            holdDisabled(w);
+        for (auto& a : trafficActions_)
+            holdDisabled(a);
+    } else {
+        for (auto& w : heldWidgets_)
+            if (w)
+                w->setEnabled(true);
+        for (auto& a : heldActions_)
+            if (a)
+                a->setEnabled(true);
+        heldWidgets_.clear();
+        heldActions_.clear();
+    }
     updateCommandEnabled(Command::DataTransfer);
     updateCommandEnabled(Command::Service);
 }

@@ -148,6 +148,8 @@ private:
     QAbstractButton* commandButton(Command command, const QString& objectName, const QString& caption);
     void updateCommandEnabled(Command command);
     void updateTrafficControls();
+    void holdDisabled(QWidget* control);
+    void holdDisabled(QAction* control);
 
     void bindText(QLineEdit* edit, std::function<QString&()> field);
     void bindList(QComboBox* list, std::function<int&()> field);
@@ -177,6 +179,8 @@ private:
 
     std::vector<QPointer<QWidget>> trafficWidgets_;
     std::vector<QPointer<QAction>> trafficActions_;
+    std::vector<QPointer<QWidget>> heldWidgets_; // disabled by the current lock
+    std::vector<QPointer<QAction>> heldActions_;
     std::vector<QPointer<QWidget>> lockedFrames_;
 
     int lockDepth_ = 0;

@@ -343,6 +343,11 @@ void MainWindowTest::lockingCoversEverythingThatStartsTraffic() {
     w.setCommandHandler(Command::Service, [] {});
     QPushButton secondary("Send");
     w.registerTrafficControl(&secondary);
+    QPushButton offByItsWindow("Get");
+    offByItsWindow.setEnabled(false);
+    w.registerTrafficControl(&offByItsWindow);
+    QAction secondaryAction("Transfer");
+    w.registerTrafficControl(&secondaryAction);
     const QStringList frames = {"FramePort",       "FrameTime",     "FrameSetInto",  "FrameFile",
                                 "FrameConfigFile", "FrameQuorvane", "FrameRecording"};
 
@@ -352,6 +357,7 @@ void MainWindowTest::lockingCoversEverythingThatStartsTraffic() {
         QVERIFY(!action(w, "mnuDataTransfer")->isEnabled());
         QVERIFY(!action(w, "mnuService")->isEnabled());
         QVERIFY(!secondary.isEnabled());
+        QVERIFY(!secondaryAction.isEnabled());
         QVERIFY(w.operationRunning());
         // A window opened during the operation comes up locked as well.
         QPushButton late("Get");
@@ -366,6 +372,8 @@ void MainWindowTest::lockingCoversEverythingThatStartsTraffic() {
         QVERIFY2(child(w, f)->isEnabled(), qPrintable(f));
     QVERIFY(action(w, "mnuDataTransfer")->isEnabled());
     QVERIFY(secondary.isEnabled());
+    QVERIFY(secondaryAction.isEnabled());
+    QVERIFY(!offByItsWindow.isEnabled());
     // Controls with no operation yet stay off after the unlock.
     QVERIFY(!child(w, "cmdReadConfig")->isEnabled());
     QVERIFY(!w.operationRunning());
