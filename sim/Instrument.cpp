@@ -135,6 +135,8 @@ void Instrument::receive(std::string_view bytes, double now) {
             // Line feeds carry nothing; a terminal may add them after CR.
         } else if (pending_.size() < longestCommand) {
             pending_ += c;
+        } else {
+            overlong_ = true;
         }
     }
 }
@@ -144,6 +146,7 @@ void Instrument::lineDropped(double now, std::size_t undelivered) {
         log(now, "(line closed by the far end: unsent reply and unfinished command dropped)", "");
     out_.clear();
     pending_.clear();
+    overlong_ = false;
     awake_ = false;
     wakePendingAt_.reset();
 }
@@ -153,6 +156,7 @@ void Instrument::wakeUpByte(double now) {
     if (!pending_.empty()) {
         log(now, visible(pending_), "(no CR before the next wake-up byte: dropped)");
         pending_.clear();
+        overlong_ = false;
     }
     if (faults_.neverWake) {
         log(now, "<80>", "(not answered: never-wake)");
@@ -182,6 +186,11 @@ void Instrument::lineEnd(double now) {
     }
     const std::string text = std::move(pending_);
     pending_.clear();
+    if (std::exchange(overlong_, false)) {
+        log(now, visible(text) + "...<CR>", "(longer than any command: ignored)");
+        awake_ = false;
+        return;
+    }
     command(text, now);
 }
 
@@ -194,7 +203,7 @@ void Instrument::command(const std::string& text, double now) {
     awake_ = false;
     std::string note;
     std::string reply = execute(text, now, note);
-    if (!reply.empty() && faults_.cutReply) {
+    if (faults_.cutReply && reply.find('\r') != std::string::npos) {
         reply.erase(reply.rfind('\r'));
         note += (note.empty() ? "" : ", ") + std::string("line end cut: cut-reply");
     }

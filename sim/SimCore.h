@@ -111,7 +111,8 @@ private:
     State state_;
     Faults faults_;
     int baud_;
-    std::string pending_; // command being collected
+    std::string pending_;   // command being collected
+    bool overlong_ = false; // the command being collected outgrew any real one
     bool awake_ = false;
     int wakeBytes_ = 0;
     std::optional<double> wakePendingAt_; // a late "!" is on its way

@@ -196,7 +196,7 @@ State defaultState(Kind kind, double now) {
     State s;
     s.kind = kind;
     s.memory.fill(erased);
-    std::fill(s.memory.begin(), s.memory.begin() + 0x1000, 0x00); // stored settings
+    std::fill(s.memory.begin(), s.memory.begin() + 0x100, 0x00); // stored settings in use
     putScaleTable(s);
     auto& r = s.registers;
     if (kind == Kind::Lumatrix) {

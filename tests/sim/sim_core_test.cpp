@@ -74,6 +74,10 @@ void wakeUpAndLineRules() {
     CHECK_EQ(rig.ask("b06"), ""); // a register write without its value changes nothing
     CHECK_EQ(at(rig.ask("B00"), 19), "12");
 
+    // Noise longer than any command is not cut down to something that could be obeyed.
+    CHECK_EQ(rig.ask("b0612" + std::string(300, '0')), "");
+    CHECK_EQ(at(rig.ask("B00"), 19), "12");
+
     // Text without CR is dropped by the next wake-up byte.
     rig.send("\x80");
     rig.drain();
