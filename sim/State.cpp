@@ -240,7 +240,7 @@ State defaultState(Kind kind, double now) {
     return s;
 }
 
-// Format (one item per line, "#" starts a comment):
+// Format (one item per line, "#" starts a comment that runs to the end of the line):
 //   kind lumatrix|quorvane
 //   clock-offset SECONDS          instrument clock minus host clock
 //   reg RR b0 .. b15              16 registers from RR (hex), all 16 lines
@@ -281,10 +281,8 @@ std::optional<State> loadState(std::string_view text, std::string& error) {
     };
     while (std::getline(lines, line)) {
         ++number;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        const auto first = line.find_first_not_of(" \t");
-        if (first == std::string::npos || line[first] == '#')
+        line = line.substr(0, line.find_first_of("#\r"));
+        if (line.find_first_not_of(" \t") == std::string::npos)
             continue;
         std::istringstream in(line);
         std::string key;

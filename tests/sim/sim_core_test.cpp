@@ -431,6 +431,12 @@ void stateSavedAndLoaded() {
         CHECK_EQ(again.takeDue(rig.now), "!27-01-02 03:04:05\r");
     }
 
+    // Comments, blank lines and CR LF line ends are allowed.
+    const auto commented = loadState("# saved by hand\r\n\r\nkind lumatrix # the read-out unit\r\n"
+                                     "reg 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 # first line\n",
+                                     error);
+    CHECK(commented && commented->registers[0x0F] == 0x10);
+
     // Lines not listed are erased memory; a sparse log is filled with erased blocks.
     const auto sparse = loadState("kind lumatrix\nblock 3 " + std::string(32, '1') + "\n", error);
     CHECK(sparse && sparse->blocks.size() == 3 && sparse->blocks[0] == std::string(32, 'F') &&
