@@ -16,17 +16,6 @@ using devlink::Wake;
 using enc::midChars;
 namespace limits = devlink::limits;
 
-// The read-out unit's register queries: short wake-up, one second per reply character.
-devlink::Exchange registerQuery(std::string command) {
-    devlink::Exchange request;
-    request.command = std::move(command);
-    request.wakeUpLimit = limits::registerWakeUp;
-    request.replyLimit = limits::registerReply;
-    request.notConnectedMessage = devlink::lumatrixNotConnected;
-    request.closeSettingProgressOnFailure = true;
-    return request;
-}
-
 QueryResult failed(const Reply& reply) {
     return reply.refused() ? QueryResult::Busy : QueryResult::NotConnected;
 }
@@ -34,13 +23,8 @@ QueryResult failed(const Reply& reply) {
 } // namespace
 
 QueryResult queryClock(ConfigModel& model, Link& link) {
-    devlink::Exchange request;
-    request.command = "H";
-    request.wakeUpLimit = limits::clockWakeUp;
-    request.replyLimit = limits::clockReply;
     // The clock query names the read-out unit whichever instrument is chosen.
-    request.notConnectedMessage = devlink::lumatrixNotConnected;
-    const Reply reply = link.exchange(request);
+    const Reply reply = link.exchange(devlink::Exchange::clockQuery(devlink::lumatrixNotConnected));
     if (!reply.woke())
         return failed(reply);
     decodeClockReply(model, reply.text);
@@ -59,7 +43,7 @@ QueryResult getRecording(ConfigModel& model, Link& link) {
     if (link.inProgress())
         return QueryResult::Busy;
     Link::PanelLock lock(link);
-    const Reply reply = link.exchange(registerQuery("B00"));
+    const Reply reply = link.exchange(devlink::Exchange::registerQuery("B00"));
     if (!reply.woke())
         return failed(reply);
     if (!decodeRecordingReply(model, reply.text))
@@ -72,7 +56,7 @@ QueryResult queryConverterType(ConfigModel& model, Link& link) {
     if (link.inProgress())
         return QueryResult::Busy;
     model.fixedRangeCode.clear();
-    const Reply reply = link.exchange(registerQuery("B02"));
+    const Reply reply = link.exchange(devlink::Exchange::registerQuery("B02"));
     if (!reply.woke())
         return failed(reply);
     model.fixedRangeCode = latin1(midChars(reply.text, 8, 1));
@@ -81,7 +65,7 @@ QueryResult queryConverterType(ConfigModel& model, Link& link) {
 }
 
 QueryResult queryRecordingScales(ConfigModel& model, Link& link) {
-    const Reply reply = link.exchange(registerQuery("B10"));
+    const Reply reply = link.exchange(devlink::Exchange::registerQuery("B10"));
     if (!reply.woke())
         return failed(reply);
     model.channelRange[0] = latin1(midChars(reply.text, 25, 2));

@@ -50,16 +50,9 @@ private:
 // Unlike the other reads there is no second wake-up byte here, but the wait for "!" has the same
 // limit, so an unplugged instrument cannot hang the read.
 ReadResult readPresets(ConfigModel& model, Link& link, const char* notConnectedMessage) {
-    if (link.openPort() != OpenStatus::Opened) {
-        link.notConnected(notConnectedMessage, true);
+    const Reply reply = link.exchange(devlink::Exchange::presetQuery(notConnectedMessage));
+    if (!reply.woke())
         return ReadResult::NotConnected;
-    }
-    if (!link.wakeUpTries(limits::memoryWakeUp, 1, /*loneCrAfterUnanswered=*/false).awake) {
-        link.notConnected(notConnectedMessage, true);
-        return ReadResult::NotConnected;
-    }
-    link.send("B10");
-    const Reply reply = link.readLineToCr(limits::memoryReply);
     if (reply.outcome != Outcome::Replied)
         return ReadResult::Stopped;
     decodePresetReply(model, reply.text);
@@ -237,14 +230,7 @@ ReadResult readScaleDecimals(ConfigModel& model, Link& link, int range, int gain
         return ReadResult::Busy;
     if (channel < 1 || channel > 2)
         return ReadResult::Stopped;
-    devlink::Exchange request;
-    request.command = slotReadCommand(range, gain);
-    request.wakeUpLimit = limits::memoryWakeUp;
-    request.wakeUpTries = 2;
-    request.replyLimit = limits::memoryReply;
-    request.notConnectedMessage = devlink::lumatrixNotConnected;
-    request.closeSettingProgressOnFailure = true;
-    const Reply reply = link.exchangeBuffered(request);
+    const Reply reply = link.exchangeBuffered(devlink::Exchange::memoryRead(slotReadCommand(range, gain)));
     if (reply.notConnected())
         return ReadResult::NotConnected;
     model.channelDP[static_cast<std::size_t>(channel - 1)] =
