@@ -215,9 +215,15 @@ int computeMany(int code, const double* a, int argTop, double& r) {
         if (!whole(a[0], k))
             return failed;
         r = 0;
+        // Past the mode the terms only shrink; once one no longer changes the sum none will.
         for (double i = 0; i <= k; ++i) {
-            r += dbinom(i, a[1], a[2]);
-            if (!std::isfinite(r))
+            const double term = dbinom(i, a[1], a[2]);
+            if (!std::isfinite(term))
+                return failed;
+            if (i > a[1] * a[2] && r + term == r)
+                break;
+            r += term;
+            if (i > 1e6)
                 return failed;
         }
         break;
@@ -761,20 +767,50 @@ void FormulaEvaluator::reportFailure(const Op& op, int status) {
 }
 
 bool FormulaEvaluator::walk() {
+    double* const args = args_.data();
+    double* const values = rowValues_.data();
     for (const Op& op : ops_) {
         double result = 0.0;
-        if (op.cond == 0 || rowValues_[static_cast<std::size_t>(op.cond)] != 0.0) {
-            const int status = computeRow(op, result);
-            if (status != done) {
-                reportFailure(op, status);
+        if (op.cond == 0 || values[op.cond] != 0.0) {
+            // The operators of everyday formulas are done here; the library is called for the rest.
+            const double* a = args + op.argBase;
+            switch (op.code) {
+            case 0:
+                result = a[0] + a[1];
+                break;
+            case 1:
+                result = a[0] - a[1];
+                break;
+            case 2:
+                result = a[0] * a[1];
+                break;
+            case 3:
+                result = a[0] / a[1];
+                break;
+            case 6:
+                if (a[1] == 2) {
+                    result = a[0] * a[0];
+                    break;
+                }
+                [[fallthrough]];
+            default: {
+                const int status = computeRow(op, result);
+                if (status != done) {
+                    reportFailure(op, status);
+                    return false;
+                }
+            }
+            }
+            if (!std::isfinite(result)) {
+                reportFailure(op, failed);
                 return false;
             }
             if (op.negate)
                 result = -result;
         }
-        rowValues_[static_cast<std::size_t>(op.row)] = result;
+        values[op.row] = result;
         if (op.target >= 0)
-            args_[static_cast<std::size_t>(op.target)] = result;
+            args[op.target] = result;
     }
     return true;
 }

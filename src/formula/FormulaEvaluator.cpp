@@ -495,7 +495,7 @@ bool FormulaEvaluator::storeExpression(const std::string& strExpr) {
                     const char before = j >= 1 ? s[static_cast<std::size_t>(j - 1)] : '\0';
                     if (j < 1 || before == '(' || before == '[' || before == '{' || before == '|' ||
                         before == ',')
-                        t = "0";
+                        t.assign(1, '0');
                     else
                         return fail(8);
                 }

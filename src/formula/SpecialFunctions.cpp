@@ -1044,11 +1044,7 @@ Airy airy(double x) {
         ck[k] = r;
         dk[k] = -(6.0 * k + 1) / (6.0 * k - 1) * r;
     }
-    int km = static_cast<int>(24.5 - xa);
-    if (xa < 6)
-        km = 14;
-    if (xa > 15)
-        km = 10;
+    const int km = xa < 6 ? 14 : xa > 15 ? 10 : static_cast<int>(24.5 - xa);
     if (x > 0) {
         double sai = 1, sad = 1, sbi = 1, sbd = 1;
         r = 1;
