@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
 # Starts the program against two emulated instruments: the Lumatrix read-out unit as Com 1 and
 # the Quorvane flow unit as Com 2. Run scripts/setup.sh and scripts/build.sh first.
+# With --no-emulators the program talks only to the ports that are really there.
 set -euo pipefail
+emulate=1
+if [[ ${1:-} == --no-emulators ]]; then
+    emulate=0
+fi
 cd "$(dirname "$0")/.."
 
 program=build/src/app/instrument-manager
@@ -28,7 +33,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-if [[ -x $sim ]]; then
+if [[ $emulate == 0 ]]; then
+    :
+elif [[ -x $sim ]]; then
     mkdir -p "$links"
     "$sim" --kind lumatrix --link "$links/lumatrix" --com 1 >/dev/null &
     pids+=($!)
