@@ -8,7 +8,6 @@
 #include <array>
 #include <stdexcept>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace formula {

@@ -1092,12 +1092,42 @@ Airy airy(double x) {
 // ------------------------------------------------------------------------------------------------
 // Elliptic integrals of the first and second kind, amplitude in degrees
 
+namespace {
+
+// Amplitudes from 0 to 90 degrees.
+Elliptic ellipticCore(double phi, double hk);
+
+} // namespace
+
 Elliptic elliptic(double phi, double hk) {
     Elliptic out;
-    if (std::isnan(phi) || std::isnan(hk) || std::fabs(hk) > 1) {
+    if (!std::isfinite(phi) || std::isnan(hk) || std::fabs(hk) > 1) {
         out.f = out.e = nan;
         return out;
     }
+    if (phi >= 0 && phi <= 90)
+        return ellipticCore(phi, hk);
+    // The Landen steps only hold the amplitude on its branch up to a right angle: use the half
+    // periods, F(m*180 + psi) = 2m K + F(psi), and the odd symmetry in psi.
+    const double m = std::floor(phi / 180 + 0.5);
+    const double psi = phi - 180 * m;
+    const Elliptic part = ellipticCore(std::fabs(psi), hk);
+    const double sign = psi < 0 ? -1 : 1;
+    if (m == 0) {
+        out.f = sign * part.f;
+        out.e = sign * part.e;
+        return out;
+    }
+    const Elliptic complete = ellipticCore(90, hk);
+    out.f = 2 * m * complete.f + sign * part.f;
+    out.e = 2 * m * complete.e + sign * part.e;
+    return out;
+}
+
+namespace {
+
+Elliptic ellipticCore(double phi, double hk) {
+    Elliptic out;
     double d0 = pi / 180 * phi;
     if (std::fabs(hk) == 1) {
         if (std::cos(d0) == 0 || phi == 90) {
@@ -1138,6 +1168,8 @@ Elliptic elliptic(double phi, double hk) {
     }
     return out;
 }
+
+} // namespace
 
 // ------------------------------------------------------------------------------------------------
 // Orthogonal polynomials by their three-term recurrences
