@@ -156,6 +156,58 @@ void literals() {
             {"1e-400", 0, {}},
         },
         1e-14, __LINE__);
+    // Every prefix and every base unit; a one-letter unit takes no prefix, an unknown unit is no number.
+    checkValues(
+        {
+            {"1ps", 1e-12, {}},   {"1ns", 1e-9, {}}, {"1us", 1e-6, {}},       {"1ms", 1e-3, {}},
+            {"1cm", 1e-2, {}},    {"1kW", 1e3, {}},  {"1MHz", 1e6, {}},       {"1GPa", 1e9, {}},
+            {"1TOhm", 1e12, {}},  {"1kg", 1, {}},    {"1mg", 1e-6, {}},       {"2rad", 2, {}},
+            {"2Rad", 2, {}},      {"2RAD", 2, {}},   {"2S", 2, {}},           {"2V", 2, {}},
+            {"2A", 2, {}},        {"2W", 2, {}},     {"2F", 2, {}},           {"2bar", 2, {}},
+            {"2mbar", 0.002, {}}, {"2Nm", 2, {}},    {"2ohm", 2, {}},         {"2nF", 2e-9, {}},
+            {"2s", 2, {}},        {"2Hz", 2, {}},    {"2m", 2, {}},           {"2.5e2mm", 0.25, {}},
+            {"0d30m", 0.5, {}},   {"1d60m", 2, {}},  {"10d0m36s", 10.01, {}}, {"-12d30m", -12.5, {}},
+        },
+        1e-14, __LINE__);
+    for (const char* text : {"2T", "2kx", "1min", "2e", "1d61m", "2mz"}) {
+        FormulaEvaluator u;
+        report(!u.storeExpression(text) && (u.errorId() == 12 || u.errorId() == 21), text, __LINE__);
+    }
+    // The constants table, compared case-sensitively except for pi.
+    checkValues({{"eu#", 0.577215664901533, {}},
+                 {"phi#", 1.61803398874989, {}},
+                 {"R#", 8.31451, {}},
+                 {"eps#", 8.854187817e-12, {}},
+                 {"mu#", 12.566370614e-7, {}},
+                 {"q#", 1.60217733e-19, {}},
+                 {"me#", 9.1093897e-31, {}},
+                 {"mp#", 1.6726231e-27, {}},
+                 {"mn#", 1.6749286e-27, {}},
+                 {"K#", 1.380658e-23, {}},
+                 {"h#", 6.6260755e-34, {}},
+                 {"A#", 6.0221367e23, {}},
+                 {"pi3#*3", 3.14159265358979, {}},
+                 {"pi4#*4", 3.14159265358979, {}}},
+                1e-14, __LINE__);
+    for (const char* text : {"E#", "k#", "Phi#", "date", "pi5#"}) {
+        FormulaEvaluator k;
+        const bool ok = k.storeExpression(text);
+        // A name without "#" is a variable; with it, an unknown constant.
+        report(std::string(text).back() == '#' ? (!ok && k.errorId() == 19) : (ok && k.varTop() == 1), text,
+               __LINE__);
+    }
+    {
+        FormulaEvaluator k;
+        CHECK(k.storeExpression("now# - date# - time#") && std::fabs(k.eval()) < 1e-4);
+        CHECK(k.storeExpression("time#") && k.eval() >= 0 && k.eval() < 1);
+    }
+    // Numbers in messages: at most 15 significant digits, exponent form for the very large and small.
+    CHECK(FormulaEvaluator::numberText(0.5) == "0.5");
+    CHECK(FormulaEvaluator::numberText(-3) == "-3");
+    CHECK(FormulaEvaluator::numberText(1.0 / 3) == "0.333333333333333");
+    CHECK(FormulaEvaluator::numberText(1e20) == "1E+20");
+    CHECK(FormulaEvaluator::numberText(1.5e-7) == "1.5E-07");
+    CHECK(FormulaEvaluator::numberText(123456789012345678.0) == "1.23456789012346E+17");
     FormulaEvaluator ev;
     CHECK(ev.storeExpression("DATE#") && ev.eval() > 40000);
     ev.setOpUnitConv(false);
