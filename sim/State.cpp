@@ -13,7 +13,7 @@ namespace {
 
 constexpr std::uint8_t erased = 0xFF;
 
-struct ScaleSpec {
+struct ScaleSlot {
     int dp;
     int start; // signed, in units of the last digit
     int end;
@@ -22,7 +22,7 @@ struct ScaleSpec {
 };
 
 // The scale of gain slot 1 of each range, which no user setting replaces.
-constexpr ScaleSpec factoryScales[6] = {
+constexpr ScaleSlot factoryScales[6] = {
     {3, -5000, 5000, "    ", "V   "},   {3, -2000, 2000, "    ", "V   "},
     {2, -20000, 20000, "    ", "mV  "}, {3, -20000, 20000, "    ", "mV  "},
     {4, -20000, 20000, "    ", "mV/V"}, {3, 0, 20000, "    ", "mA  "},
@@ -32,7 +32,7 @@ int slotAddress(int range, int gain) {
     return 0x2000 + (range - 1) * 0x80 + (gain - 1) * 0x10;
 }
 
-void putScale(State& s, int address, const ScaleSpec& spec) {
+void putScale(State& s, int address, const ScaleSlot& scale) {
     auto* p = &s.memory[address];
     const auto putSigned = [](std::uint8_t* at, int value) {
         at[0] = value < 0 ? 0x2D : 0x2B;
@@ -40,12 +40,12 @@ void putScale(State& s, int address, const ScaleSpec& spec) {
         at[1] = static_cast<std::uint8_t>(magnitude >> 8);
         at[2] = static_cast<std::uint8_t>(magnitude & 0xFF);
     };
-    p[0] = static_cast<std::uint8_t>(spec.dp);
-    putSigned(p + 1, spec.start);
-    putSigned(p + 4, spec.end);
+    p[0] = static_cast<std::uint8_t>(scale.dp);
+    putSigned(p + 1, scale.start);
+    putSigned(p + 4, scale.end);
     for (int i = 0; i < 4; ++i) {
-        p[7 + i] = static_cast<std::uint8_t>(spec.label[i]);
-        p[11 + i] = static_cast<std::uint8_t>(spec.unit[i]);
+        p[7 + i] = static_cast<std::uint8_t>(scale.label[i]);
+        p[11 + i] = static_cast<std::uint8_t>(scale.unit[i]);
     }
     p[15] = 0x00;
 }
@@ -63,7 +63,7 @@ void putBytes(std::uint8_t* at, std::initializer_list<int> bytes) {
 // Every slot of the table: the factory scale in slot 1, the numbered general-purpose scales elsewhere.
 void putScaleTable(State& s) {
     for (int range = 1; range <= 6; ++range) {
-        const ScaleSpec& factory = factoryScales[range - 1];
+        const ScaleSlot& factory = factoryScales[range - 1];
         putScale(s, slotAddress(range, 1), factory);
         for (int gain = 2; gain <= 8; ++gain) {
             char label[5];
