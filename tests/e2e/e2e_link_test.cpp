@@ -1,0 +1,219 @@
+// The link end to end: the real serial port and the real clock against the instrument emulator on a
+// pseudo-terminal. The emulator's transcript is the witness of the bytes on the line. Real time, a few
+// seconds in all.
+
+#include "Emulator.h"
+#include "RecordingUi.h"
+#include "link/Clock.h"
+#include "link/Encodings.h"
+#include "link/Link.h"
+#include "link/QtSerialPort.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+
+#include <optional>
+
+using devlink::Exchange;
+using devlink::Link;
+using devlink::OpenStatus;
+using devlink::Outcome;
+using devlink::Reply;
+using e2e::Emulator;
+using e2e::TranscriptLine;
+
+namespace {
+
+// A port number nothing else on the machine stands for.
+constexpr int portNumber = 97;
+
+QString q(const std::string& text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString describe(const std::vector<TranscriptLine>& lines) {
+    QStringList out;
+    for (const auto& l : lines)
+        out << l.what + QStringLiteral(" | ") + l.outcome;
+    return out.join(QLatin1Char('\n'));
+}
+
+// The clock reply's shape, "YY-MM-DD HH:MM:SS"; `partial` accepts any beginning of it.
+bool looksLikeClock(const std::string& text, bool partial) {
+    static const std::string shape = "00-00-00 00:00:00";
+    if (text.size() > shape.size() || (!partial && text.size() != shape.size()))
+        return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (shape[i] == '0' ? !digit : text[i] != shape[i])
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+class LinkEndToEnd : public QObject {
+    Q_OBJECT
+
+private slots:
+    void wakeUpQueryWriteAndReadBack();
+    void silentInstrument();
+    void farEndClosingMidReply();
+};
+
+// A wake-up on its own, a clock query, a scale write after a wake-up and the slot read back; the
+// emulator saw exactly the wake-up byte answered by "!", then the command and CR, every time.
+void LinkEndToEnd::wakeUpQueryWriteAndReadBack() {
+    Emulator sim(QStringLiteral("lumatrix"), portNumber);
+    QVERIFY2(sim.started(), qPrintable(sim.error()));
+    devlink::QtSerialPort port;
+    devlink::SystemClock clock;
+    testsupport::RecordingUi ui;
+    Link link(port, clock, ui, portNumber);
+
+    QCOMPARE(link.wakeUp(devlink::lumatrixNotConnected), devlink::Wake::Awake);
+    QVERIFY(port.isOpen());
+    link.closePort();
+
+    const Reply time = link.exchange(Exchange::clockQuery());
+    QCOMPARE(time.outcome, Outcome::Replied);
+    QVERIFY2(looksLikeClock(time.text, false), time.text.c_str());
+    QCOMPARE(time.unansweredWakeUps, 0);
+    QVERIFY(!port.isOpen());
+
+    // Range 4, gain slot 5 holds "GN 5" out of the box; every field of the record changes.
+    const enc::ScaleRecord record = enc::scaleRecordFromTexts("2", "-12.34", "+567.89", "TEST", "Pa");
+    const std::string write = enc::scaleWriteCommand(4, 5, record);
+    QCOMPARE(link.openPort(), OpenStatus::Opened);
+    const Link::WakeTries woke = link.wakeUpTries(devlink::limits::memoryWakeUp, 2, true);
+    QVERIFY(woke.awake);
+    QCOMPARE(woke.unanswered, 0);
+    QVERIFY(link.send(write));
+    link.closePort();
+
+    const std::string readCommand = "C00" + enc::scaleSlotAddressText(4, 5);
+    const Reply back = link.exchangeBuffered(Exchange::memoryRead(readCommand));
+    QCOMPARE(back.outcome, Outcome::Replied);
+    QCOMPARE(enc::decodeScaleRecord(enc::rightChars(back.text, 50)), record);
+    QVERIFY(!port.isOpen());
+    QVERIFY(ui.messages.empty());
+    // Woken by arriving characters and the two-tick pause, not by polling.
+    QVERIFY2(clock.yieldCount() < 300, std::to_string(clock.yieldCount()).c_str());
+
+    sim.stop();
+    const auto lines = sim.transcript();
+    const QString dump = q(std::string(enc::rightChars(back.text, 50)));
+    const std::vector<std::pair<QString, QString>> expected{
+        {QStringLiteral("<80>"), QStringLiteral("-> !")},
+        {QStringLiteral("<80>"), QStringLiteral("-> !")},
+        {QStringLiteral("H<CR>"), QStringLiteral("-> ") + q(time.text) + QStringLiteral("<CR>")},
+        {QStringLiteral("<80>"), QStringLiteral("-> !")},
+        {q(write) + QStringLiteral("<CR>"), QStringLiteral("(memory 21C0 <- 15 bytes)")},
+        {QStringLiteral("<80>"), QStringLiteral("-> !")},
+        {q(readCommand) + QStringLiteral("<CR>"),
+         QStringLiteral("-> ") + dump.chopped(2) + QStringLiteral("<CR><LF>")},
+    };
+    QVERIFY2(lines.size() == expected.size(), qPrintable(describe(lines)));
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        QCOMPARE(lines[i].what, expected[i].first);
+        QCOMPARE(lines[i].outcome, expected[i].second);
+    }
+    // The write is the scale slot's address and its 15 bytes, nothing else.
+    QCOMPARE(q(write), QStringLiteral("e21C0") + q(enc::scaleRecordHex(record)));
+}
+
+// No "!" ever: two wake-up bytes each followed by a lone CR, one message, the port closed, and the
+// command never sent.
+void LinkEndToEnd::silentInstrument() {
+    Emulator sim(QStringLiteral("lumatrix"), portNumber, QStringLiteral("never-wake"));
+    QVERIFY2(sim.started(), qPrintable(sim.error()));
+    devlink::QtSerialPort port;
+    devlink::SystemClock clock;
+    testsupport::RecordingUi ui;
+    Link link(port, clock, ui, portNumber);
+
+    const Reply reply = link.exchange(Exchange::registerQuery("B02"));
+
+    QVERIFY(reply.notConnected());
+    QCOMPARE(reply.unansweredWakeUps, 2);
+    QVERIFY(reply.text.empty());
+    QCOMPARE(ui.messages.size(), std::size_t(1));
+    QCOMPARE(ui.messages[0].text, std::string("Lumatrix not connected!"));
+    QCOMPARE(ui.messages[0].title, std::string("Connection error"));
+    QVERIFY(!port.isOpen());
+    // 0.4 s of waiting in a few sleeps.
+    QVERIFY2(clock.yieldCount() < 40, std::to_string(clock.yieldCount()).c_str());
+
+    sim.stop();
+    const auto lines = sim.transcript();
+    QVERIFY2(lines.size() == 4, qPrintable(describe(lines)));
+    for (std::size_t i = 0; i < lines.size(); i += 2) {
+        QCOMPARE(lines[i].what, QStringLiteral("<80>"));
+        QCOMPARE(lines[i].outcome, QStringLiteral("(not answered: never-wake)"));
+        QCOMPARE(lines[i + 1].what, QStringLiteral("<CR>"));
+        QCOMPARE(lines[i + 1].outcome, QStringLiteral("(lone CR: ignored)"));
+    }
+}
+
+// The emulator dies while its characters trickle in: the exchange ends at once with what arrived,
+// the port closed by us, and no busy waiting on the dead line.
+void LinkEndToEnd::farEndClosingMidReply() {
+    Emulator sim(QStringLiteral("lumatrix"), portNumber, QStringLiteral("slow-chars=50"));
+    QVERIFY2(sim.started(), qPrintable(sim.error()));
+    devlink::QtSerialPort port;
+    devlink::SystemClock clock;
+    testsupport::RecordingUi ui;
+    Link link(port, clock, ui, portNumber);
+
+    // Once the emulator has taken the command, its 18 reply characters need 0.9 s; it is killed after
+    // about a third of them.
+    QElapsedTimer sinceKill;
+    QTimer watch;
+    watch.setInterval(10);
+    QObject::connect(&watch, &QTimer::timeout, &watch, [&] {
+        if (!sim.transcriptText().contains(QLatin1String("H<CR>")))
+            return;
+        watch.stop();
+        QTimer::singleShot(300, &watch, [&] {
+            sim.stop(SIGKILL);
+            sinceKill.start();
+        });
+    });
+    watch.start();
+
+    Exchange request = Exchange::clockQuery();
+    request.replyLimit = 10.0; // an exchange that missed the loss would sit here for 10 s
+    const Reply reply = link.exchange(request);
+    const qint64 afterKill = sinceKill.isValid() ? sinceKill.elapsed() : -1;
+
+    QVERIFY2(!sim.running(), "the emulator was not stopped during the reply");
+    QVERIFY2(afterKill >= 0 && afterKill < 3000, std::to_string(afterKill).c_str());
+    QCOMPARE(reply.outcome, Outcome::TimedOut);
+    QVERIFY(reply.portLost);
+    QVERIFY2(!reply.text.empty() && looksLikeClock(reply.text, true) && reply.text.size() < 17,
+             reply.text.c_str());
+    QVERIFY(port.failed());
+    QVERIFY(!port.isOpen());
+    QVERIFY2(port.errorCount() <= 2, std::to_string(port.errorCount()).c_str());
+    QVERIFY2(clock.yieldCount() < 100, std::to_string(clock.yieldCount()).c_str());
+    QVERIFY(ui.messages.empty());
+
+    // The command went out after its "!"; the emulator logged nothing after it.
+    const auto lines = sim.transcript();
+    QVERIFY2(lines.size() == 2, qPrintable(describe(lines)));
+    QCOMPARE(lines[0].what, QStringLiteral("<80>"));
+    QCOMPARE(lines[0].outcome, QStringLiteral("-> !"));
+    QCOMPARE(lines[1].what, QStringLiteral("H<CR>"));
+    QVERIFY(lines[1].outcome.startsWith(QStringLiteral("-> ") + q(reply.text)));
+
+    // With the instrument gone the next exchange finds nothing, and says so once.
+    QVERIFY(link.exchange(Exchange::registerQuery("B02")).notConnected());
+    QCOMPARE(ui.messages.size(), std::size_t(1));
+    QVERIFY(!port.isOpen());
+}
+
+QTEST_GUILESS_MAIN(LinkEndToEnd)
+#include "e2e_link_test.moc"
