@@ -372,6 +372,9 @@ QWidget* MainWindow::buildScaleTab() {
         view->verticalHeader()->setDefaultSectionSize(twips(300));
         for (int c = 0; c < 5; ++c)
             view->setColumnWidth(c, twips(widths[c]));
+        // All eight gain rows stay in sight without scrolling.
+        view->setMinimumHeight(view->horizontalHeader()->sizeHint().height() + 8 * twips(300) +
+                               2 * view->frameWidth() + 2);
         pageLayout->addWidget(view);
 
         auto* hintRow = new QHBoxLayout;
