@@ -433,7 +433,12 @@ double hypergeometricNearOne(double a, double b, double c, double x, std::string
             message = inaccurate;
         return g1 * f1 + g2 * f2 * std::pow(y, s);
     }
-    // c - a - b = m whole: write it as c = a + b + |m| after swapping roles when m < 0.
+    // c - a - b = m whole: write it as c = a + b + |m| after swapping roles when m < 0. Far out the
+    // gamma factors overflow anyway; refuse before the finite sums grow long.
+    if (std::fabs(m) > 1000) {
+        message = inaccurate;
+        return nan;
+    }
     const int mm = static_cast<int>(std::fabs(m));
     const double aa = m >= 0 ? a : a + m; // for m < 0 the sum runs with a, b shifted by -m
     const double bb = m >= 0 ? b : b + m;
