@@ -862,6 +862,15 @@ void dumpLayout() {
     CHECK(t.size() == 3 && t[1][0] == "clip" && t[1][1] == "3" && t[2][0] == "@Right" && t[2][1] == "2");
     CHECK(t[2][8] == "1" && t[2][9] == "3" && t[1][8] == "0" && t[1][13] == "2" && t[2][13] == "1");
 
+    // A five-argument call: three carriers deliver arguments 3 to 5 and run before the main row.
+    CHECK(ev.storeExpression("max(1,2,3,4,5)"));
+    t = ev.etDump();
+    CHECK(t.size() == 5 && t[1][0] == "max" && t[1][1] == "5");
+    for (std::size_t r = 2; r <= 4; ++r)
+        CHECK(t[r][0] == "@Right" && t[r][8] == "1" && t[r][9] == std::to_string(r + 1));
+    CHECK(t[1][13] == "2" && t[2][13] == "3" && t[3][13] == "4" && t[4][13] == "1");
+    CHECK(ev.eval() == 5);
+
     // Conditional marking: the comparison is raised and ln is skipped on it.
     CHECK(ev.storeExpression("(x>0)*ln(x)"));
     t = ev.etDump();
