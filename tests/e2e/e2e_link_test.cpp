@@ -104,6 +104,8 @@ void LinkEndToEnd::wakeUpQueryWriteAndReadBack() {
     QVERIFY2(clock.yieldCount() < 300, std::to_string(clock.yieldCount()).c_str());
 
     sim.stop();
+    // Kept in the test log: the bytes of a whole conversation as the instrument saw them.
+    qInfo("emulator transcript:\n%s", qPrintable(sim.transcriptText()));
     const auto lines = sim.transcript();
     const QString dump = q(std::string(enc::rightChars(back.text, 50)));
     const std::vector<std::pair<QString, QString>> expected{
