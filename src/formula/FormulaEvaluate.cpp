@@ -772,8 +772,10 @@ bool FormulaEvaluator::walk() {
     for (const Op& op : ops_) {
         double result = 0.0;
         if (op.cond == 0 || values[op.cond] != 0.0) {
-            // The operators of everyday formulas are done here; the library is called for the rest.
+            // The operators and functions of everyday formulas are done here; the library does the rest
+            // and reports every failure.
             const double* a = args + op.argBase;
+            bool library = false;
             switch (op.code) {
             case 0:
                 result = a[0] + a[1];
@@ -788,18 +790,67 @@ bool FormulaEvaluator::walk() {
                 result = a[0] / a[1];
                 break;
             case 6:
-                if (a[1] == 2) {
+                if (a[1] == 2)
                     result = a[0] * a[0];
-                    break;
-                }
-                [[fallthrough]];
-            default: {
+                else
+                    library = true;
+                break;
+            case 7:
+                result = std::fabs(a[0]);
+                break;
+            case 9:
+                result = std::cos(a[0] * angleFactor_);
+                break;
+            case 11:
+                result = std::sin(a[0] * angleFactor_);
+                break;
+            case 12:
+                result = std::exp(a[0]);
+                break;
+            case 15:
+            case 16:
+                if (a[0] <= 0)
+                    library = true;
+                else
+                    result = std::log(a[0]);
+                break;
+            case 19:
+                if (a[0] < 0)
+                    library = true;
+                else
+                    result = std::sqrt(a[0]);
+                break;
+            case 20:
+                result = std::tan(a[0] * angleFactor_);
+                break;
+            case 36:
+                result = a[0] > a[1];
+                break;
+            case 37:
+                result = a[0] >= a[1];
+                break;
+            case 38:
+                result = a[0] < a[1];
+                break;
+            case 39:
+                result = a[0] <= a[1];
+                break;
+            case 40:
+                result = a[0] == a[1];
+                break;
+            case 41:
+                result = a[0] != a[1];
+                break;
+            default:
+                library = true;
+                break;
+            }
+            if (library) {
                 const int status = computeRow(op, result);
                 if (status != done) {
                     reportFailure(op, status);
                     return false;
                 }
-            }
             }
             if (!std::isfinite(result)) {
                 reportFailure(op, failed);
