@@ -36,6 +36,7 @@ public:
     }
     bool failed() const override { return shut_ || inner_.failed(); }
     std::string deviceName(int portNumber) const override { return inner_.deviceName(portNumber); }
+    devlink::Port& device() override { return inner_.device(); }
 
 private:
     devlink::Port& inner_;

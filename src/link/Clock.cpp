@@ -49,7 +49,7 @@ void SystemClock::yield(Port& port, double seconds) {
     deadline.setSingleShot(true);
     deadline.setTimerType(Qt::PreciseTimer);
     QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-    if (auto* qtPort = dynamic_cast<QtSerialPort*>(&port); qtPort != nullptr && qtPort->isOpen()) {
+    if (auto* qtPort = dynamic_cast<QtSerialPort*>(&port.device()); qtPort != nullptr && qtPort->isOpen()) {
         QSerialPort* serial = &qtPort->serial();
         QObject::connect(serial, &QSerialPort::readyRead, &loop, &QEventLoop::quit);
         QObject::connect(serial, &QSerialPort::errorOccurred, &loop, &QEventLoop::quit);

@@ -40,6 +40,10 @@ public:
 
     // The device a port number stands for, for messages and tooltips.
     virtual std::string deviceName(int portNumber) const = 0;
+
+    // The port that really talks to the device. A port that wraps another forwards this, so that
+    // a waiting clock can listen to the real device for arriving characters.
+    virtual Port& device() { return *this; }
 };
 
 } // namespace devlink
