@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev libgl-dev
   qt6-qpa-plugins libxkbcommon-x11-0 fonts-dejavu-core
   locales
+  clang libclang-rt-14-dev libbenchmark-dev libmuparser-dev
 )
 missing=()
 for p in "${packages[@]}"; do
