@@ -10,6 +10,9 @@
 #include "link/Encodings.h"
 #include "link/Link.h"
 
+#include <QStringList>
+#include <QTest>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -39,12 +42,12 @@ struct Rig {
         port.answerWakeUps();
     }
 
-    bool called(const std::string& call) const {
-        for (const std::string& c : ui.calls) {
-            if (c == call)
-                return true;
-        }
-        return false;
+    // Every call, joined by " | ", to compare whole sequences.
+    std::string calls() const {
+        std::string all;
+        for (const std::string& c : ui.calls)
+            all += (all.empty() ? "" : " | ") + c;
+        return all;
     }
     int count(const std::string& call) const {
         int n = 0;
@@ -61,19 +64,18 @@ inline std::string dumpReply(const std::vector<std::uint8_t>& bytes) {
 
 // The 16 bytes of a scale slot.
 inline std::vector<std::uint8_t> slotBytes(std::uint8_t dp, char startSign, std::uint16_t start, char endSign,
-                                           std::uint16_t end, const std::string& label,
-                                           const std::string& unit) {
+                                           std::uint16_t end, std::string label, std::string unit) {
+    label.resize(4, ' ');
+    unit.resize(4, ' ');
+    const std::string text = label + unit;
     std::vector<std::uint8_t> b{dp,
-                                static_cast<std::uint8_t>(startSign),
-                                static_cast<std::uint8_t>(start >> 8),
-                                static_cast<std::uint8_t>(start & 0xFF),
-                                static_cast<std::uint8_t>(endSign),
-                                static_cast<std::uint8_t>(end >> 8),
-                                static_cast<std::uint8_t>(end & 0xFF)};
-    for (std::size_t i = 0; i < 4; ++i)
-        b.push_back(static_cast<std::uint8_t>(i < label.size() ? label[i] : ' '));
-    for (std::size_t i = 0; i < 4; ++i)
-        b.push_back(static_cast<std::uint8_t>(i < unit.size() ? unit[i] : ' '));
+                                std::uint8_t(startSign),
+                                std::uint8_t(start >> 8),
+                                std::uint8_t(start),
+                                std::uint8_t(endSign),
+                                std::uint8_t(end >> 8),
+                                std::uint8_t(end)};
+    b.insert(b.end(), text.begin(), text.end());
     b.push_back(0xFF);
     return b;
 }
@@ -84,3 +86,17 @@ inline std::vector<std::uint8_t> textBytes(const std::string& text) {
 }
 
 } // namespace configtest
+
+namespace config {
+// Failure messages that show every field.
+inline char* toString(const FlowChannel& c) {
+    const QStringList ints{QString::number(c.dpAD), QString::number(c.dp), QString::number(c.dpTOT)};
+    return QTest::toString(QStringList{c.startScale, c.endScale, ints[0], c.label, c.unitAD, c.formula,
+                                       c.factor, c.offset, ints[1], c.unit, c.convTOT, ints[2], c.unitTOT,
+                                       c.a, c.k, c.t, c.zero}
+                               .join('|'));
+}
+inline char* toString(const Scale& s) {
+    return QTest::toString(QStringList{s.decimalPoint, s.start, s.end, s.label, s.unit}.join('|'));
+}
+} // namespace config
