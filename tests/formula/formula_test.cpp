@@ -880,6 +880,81 @@ void dumpLayout() {
     CHECK(empty.etDump().size() == 1);
 }
 
+// Exact results of everyday formulas, as doubles written in hexadecimal. The walk computes some operations
+// itself for speed and leaves the rest to the library; whichever does it, not one bit of a result may move,
+// because a linearization table already written into an instrument was computed with these values.
+void pinnedResults() {
+    currentGroup = "pinned results";
+    const double xs[] = {0.5, 1, 2.5, 3, 5, 7, 10.1, 123.456, 499, 500, 777.7, 999};
+    struct Pinned {
+        const char* text;
+        double at[12];
+    };
+    const Pinned pinned[] = {
+        {"x^2+3*x-1",
+         {0x1.8p-1, 0x1.8p+1, 0x1.98p+3, 0x1.1p+4, 0x1.38p+5, 0x1.14p+6, 0x1.069eb851eb852p+7,
+          0x1.e7d603f705858p+13, 0x1.e9408p+17, 0x1.eb358p+17, 0x1.2875ac7ae147bp+19, 0x1.e8c4ap+19}},
+        {"a*x^3+b*x^2+c*x+d",
+         {0x1.8p+3, 0x1.8p+3, 0x1.74p+4, 0x1.14p+5, 0x1.26p+7, 0x1.a58p+8, 0x1.4de04189374bcp+10,
+          0x1.545d7f5e1a1a5p+21, 0x1.626b24dp+27, 0x1.648e43ep+27, 0x1.4fc89db02d0e6p+29, 0x1.640557b6p+30}},
+        {"sqr(x+1)*exp(-x/500)+sin(x/100)",
+         {0x1.3a805571a591bp+0, 0x1.6be0120efeca2p+0, 0x1.e2f15b0057bp+0, 0x1.024eda9572542p+1,
+          0x1.3ccff2cb12d6ep+1, 0x1.6df547fedad72p+1, 0x1.aed4d5243e2dp+1, 0x1.3517dec1c1eddp+3,
+          0x1.d1f876a794ebep+2, 0x1.d19f0a3ccaf12p+2, 0x1.b8d461e052096p+2, 0x1.e05692d09f9b3p+1}},
+        {"(x<500)*(x/2)+(x>=500)*(250+(x-500)*1.5)",
+         {0x1p-2, 0x1p-1, 0x1.4p+0, 0x1.8p+0, 0x1.4p+1, 0x1.cp+1, 0x1.4333333333333p+2, 0x1.edd2f1a9fbe77p+5,
+          0x1.f3p+7, 0x1.f4p+7, 0x1.4d46666666667p+9, 0x1.f34p+9}},
+        {"1.5+2*x-3*x^2/1000+4*sin(x/50)-5*cos(x/70)+ln(x+1)*6-7*sqr(x+2)+abs(x-500)/8+max(x,100,200)/9",
+         {0x1.264173b49e173p+6, 0x1.2cd646d0c60b6p+6, 0x1.3b0bafc82595p+6, 0x1.3eeb7a8ea7ef4p+6,
+          0x1.4ca88dbe34accp+6, 0x1.590a437f27ec2p+6, 0x1.6b338103b1522p+6, 0x1.c3ef01bb9f6b2p+7,
+          0x1.6e7e8a2be97c2p+7, 0x1.6c280769926e4p+7, -0x1.23e6d74c8d9e3p+8, -0x1.f26e92df720ccp+9}},
+        {"x^3-x^4+x^5/7+x^(-2)*1e3+x^0.5-(x-600)^3",
+         {0x1.9af74054c530bp+27, 0x1.99eec60492492p+27, 0x1.96dbf34f06675p+27, 0x1.95d6a951d69c7p+27,
+          0x1.91c5eff544b9ep+27, 0x1.8dbc6be1b9ab1p+27, 0x1.878a7debd8a81p+27, 0x1.d9d479b0b4e1cp+31,
+          0x1.fb54e0a61b74fp+41, 0x1.003998948105p+42, 0x1.250aed7c8b307p+45, 0x1.00bfb9418ac61p+47}},
+        {"-x^2+2^x/1e20-(x-3)^3",
+         {0x1.ecp+3, 0x1.cp+2, -0x1.88p+2, -0x1.2p+3, -0x1.08p+5, -0x1.c4p+6, -0x1.cbebc6a7ef9dap+8,
+          0x1.031cf39c88e58p+57, 0x1.79ca10c924223p+432, 0x1.79ca10c924223p+433, 0x1.32dc3b44e3ap+711,
+          0x1.79ca10c924223p+932}},
+        {"tan(x/1000)+atan(x)-cos(x)*sin(2*x)+log(x+2)-exp(x/300)",
+         {-0x1.705291d117decp-2, 0x1.8fbebdfacb8f4p-2, 0x1.d72cbaeb9d0cap-1, 0x1.932707564aca2p+0,
+          0x1.3b1d02cee8f32p+1, 0x1.dcd9970a8fafep+0, 0x1.d9f7985dbcda2p+1, 0x1.6503058cf932ap+2,
+          0x1.277597edfabeep+1, 0x1.e290dc1a8455cp+1, -0x1.06697533b46b6p+2, -0x1.1da58f09d0a1cp+4}},
+        {"(x<=10)*(x>2)*x+(x=5)*100+(x<>7)*(x>=900)*(-x)/3",
+         {0x0p+0, 0x0p+0, 0x1.4p+1, 0x1.8p+1, 0x1.a4p+6, 0x1.cp+2, 0x0p+0, 0x0p+0, 0x0p+0, 0x0p+0, 0x0p+0,
+          -0x1.4dp+8}},
+        {"sum(x,1,2,3)*mean(x,2)-min(x,3,-1)+mod(x+7,5)",
+         {0x1.64p+3, 0x1.dp+3, 0x1.82p+4, 0x1.78p+4, 0x1.4cp+5, 0x1.fcp+5, 0x1.919eb851eb852p+6,
+          0x1.fb984167a95cap+12, 0x1.ee288p+16, 0x1.f021p+16, 0x1.2a5e9c7ae147bp+18, 0x1.eb372p+18}},
+        {"x/7*3.25e-2-x*x*x+0.1*x^2",
+         {-0x1.901767dce434ap-4, -0x1.ca6c405d9f739p-1, -0x1.dfa0ea0ea0ea1p+3, -0x1.a1608c6f2d594p+4,
+          -0x1.e9e83a83a83a8p+6, -0x1.521147ae147aep+8, -0x1.fe06cc3700e0ap+9, -0x1.cb0339568299ep+20,
+          -0x1.d9e3092553621p+26, -0x1.dcbde56b6db6ep+26, -0x1.c084c8117df3cp+28, -0x1.db5c48d218232p+29}},
+    };
+    for (const Pinned& p : pinned) {
+        FormulaEvaluator ev;
+        CHECK(ev.storeExpression(p.text));
+        ev.setVariable("a", 1.5);
+        ev.setVariable("b", -2.25);
+        ev.setVariable("c", 0.75);
+        ev.setVariable("d", 12);
+        std::vector<double> multi(1, 0.0);
+        for (std::size_t i = 0; i < 12; ++i) {
+            ev.setVariable("x", xs[i]);
+            const double v = ev.eval();
+            report(v == p.at[i] && std::signbit(v) == std::signbit(p.at[i]),
+                   std::string(p.text) + " at x=" + num(xs[i]) + " gives " + num(v), __LINE__);
+            if (ev.varTop() == 1)
+                report(ev.eval1(xs[i]) == p.at[i], std::string(p.text) + " eval1 at x=" + num(xs[i]),
+                       __LINE__);
+            multi.push_back(xs[i]);
+        }
+        const std::vector<double> all = ev.evalMulti(multi, "x");
+        for (std::size_t i = 0; i < 12; ++i)
+            report(all[i + 1] == p.at[i], std::string(p.text) + " evalMulti at x=" + num(xs[i]), __LINE__);
+    }
+}
+
 void badInput() {
     currentGroup = "bad input";
     std::string deep;
@@ -898,7 +973,7 @@ void badInput() {
     CHECK(evaluate(nested) == 0);
     std::string twenty = "sum(1";
     for (int i = 2; i <= 20; ++i)
-        twenty += "," + std::to_string(i);
+        twenty += ',' + std::to_string(i);
     twenty += ")";
     CHECK(evaluate(twenty) == 210);
     CHECK(std::isnan(evaluate("2^1e308")));
@@ -937,6 +1012,7 @@ int main() {
     specialRoutines();
     dumpLayout();
     badInput();
+    pinnedResults();
     if (failures == 0)
         std::printf("all formula tests passed\n");
     return failures == 0 ? 0 : 1;
