@@ -1,8 +1,10 @@
 #pragma once
 
+#include "app/MainWindow.h"
 #include "app/MessageBoxes.h"
 #include "link/Port.h"
 
+#include <QString>
 #include <deque>
 #include <map>
 #include <vector>
@@ -63,6 +65,22 @@ public:
 
 private:
     app::MessageAnswerer previous_;
+};
+
+// A main window on a fake port whose message boxes are answered from a script.
+struct Fixture {
+    FakePort port;
+    ScriptedAnswers answers;
+    app::MainWindow window;
+
+    explicit Fixture(config::InstrumentKind kind = config::InstrumentKind::Lumatrix) : window(kind, port) {}
+    // A named child of the window, reported when it is missing.
+    template <typename T = QWidget> T* get(const QString& name) {
+        T* child = window.findChild<T*>(name);
+        if (!child)
+            qWarning("missing %s", qPrintable(name));
+        return child;
+    }
 };
 
 } // namespace testing

@@ -1,17 +1,16 @@
+// The main window over a fake port and its configuration model: the layout rules of each instrument, the
+// named controls, the start-up reset, the scale grids, the window and model in step, locking during an
+// operation, the exit question, the About code, and the start windows.
 #include "Fakes.h"
 #include "app/AboutBox.h"
-#include "app/MainWindow.h"
 #include "app/StartWindows.h"
 
-#include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
 #include <QDialog>
-#include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -24,6 +23,7 @@
 using app::Command;
 using app::MainWindow;
 using config::InstrumentKind;
+using testing::Fixture;
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -32,18 +32,16 @@ private slots:
     void layoutFollowsTheInstrument_data();
     void layoutFollowsTheInstrument();
     void everyNamedControlIsThere();
-    void scaleGrids();
-    void startUpResetLeavesListsEmpty();
-    void commandsStayOffUntilWired();
+    void startUpReset();
+    void scaleGridsShowTheModel();
     void windowAndModelStayInStep();
+    void commandsStayOffUntilWired();
     void recordingOffHidesTheRateList();
     void lockingCoversEverythingThatStartsTraffic();
-    void noAtTheExitQuestionChangesNothing();
-    void yesAtTheExitQuestionDuringAnOperation();
+    void exitQuestion();
     void aboutCode_data();
     void aboutCode();
-    void angleMenuChecks();
-    void progressWindows();
+    void angleMenuAndProgressWindows();
 };
 
 namespace {
@@ -55,8 +53,8 @@ template <typename T = QWidget> T* child(QObject& parent, const QString& name) {
     return w;
 }
 
-QAction* action(MainWindow& w, const char* name) {
-    return w.findChild<QAction*>(QLatin1String(name));
+QString indexed(const char* name, int i) {
+    return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i);
 }
 
 } // namespace
@@ -64,17 +62,12 @@ QAction* action(MainWindow& w, const char* name) {
 void MainWindowTest::startWindows() {
     app::Preloader splash;
     auto* timer = child<QTimer>(splash, "Timer1");
-    QCOMPARE(timer->interval(), 1200);
-    QVERIFY(timer->isSingleShot() && timer->isActive());
-    QCOMPARE(child<QLabel>(splash, "Label1")->text(), QString("Loading Components ..."));
+    QVERIFY(timer->interval() == 1200 && timer->isSingleShot() && timer->isActive());
     QCOMPARE(child<QLabel>(splash, "Label2")->text(), QString(MANAGER_TEST_VERSION));
-    QVERIFY(!child<QLabel>(splash, "Label3")->text().isEmpty());
 
     app::DeviceChoice choice;
-    QCOMPARE(choice.windowTitle(), QString("Select the Device to communicate with..."));
     QSignalSpy chosen(&choice, &app::DeviceChoice::chosen);
-    QVERIFY(child<QRadioButton>(choice, "optLogger(0)")->isChecked());
-    child<QPushButton>(choice, "OKButton")->click();
+    child<QPushButton>(choice, "OKButton")->click(); // the read-out unit is chosen to begin with
     child<QRadioButton>(choice, "optLogger(1)")->click();
     child<QPushButton>(choice, "OKButton")->click();
     QCOMPARE(chosen.count(), 2);
@@ -91,274 +84,225 @@ void MainWindowTest::layoutFollowsTheInstrument_data() {
 void MainWindowTest::layoutFollowsTheInstrument() {
     QFETCH(InstrumentKind, kind);
     const bool flow = kind == InstrumentKind::Quorvane;
-    testing::FakePort port;
-    MainWindow w(kind, port);
-    // Every command has an operation, so what stays disabled is the instrument's doing.
+    Fixture f(kind);
+    // Every command has an operation, so what stays hidden or disabled is the instrument's doing.
     for (int c = 0; c <= static_cast<int>(Command::Service); ++c)
-        w.setCommandHandler(static_cast<Command>(c), [] {});
-    w.show();
+        f.window.setCommandHandler(static_cast<Command>(c), [] {});
+    f.window.show();
+    QCOMPARE(f.window.windowTitle(), flow ? QString("Quorvane Manager") : QString("Lumatrix Manager"));
 
-    QCOMPARE(w.windowTitle(), flow ? QString("Quorvane Manager") : QString("Lumatrix Manager"));
-    QCOMPARE(action(w, "mnuAngle")->isVisible(), flow);
-    QCOMPARE(action(w, "mnuData")->isVisible(), !flow);
-    QVERIFY(!action(w, "mnuService")->isVisible());
-    QCOMPARE(child(w, "FrameQuorvane")->isVisible(), flow);
-    QCOMPARE(child(w, "ScaleTab")->isVisible(), !flow);
-    QCOMPARE(child(w, "cmdSetSingle")->isVisible(), !flow);
-    QCOMPARE(child(w, "cmdSetSingle")->isEnabled(), !flow);
-    QCOMPARE(child(w, "cmdSetLinear")->isVisible(), flow);
-    QCOMPARE(child(w, "cmdSetLinear")->isEnabled(), flow);
-    QVERIFY(!child(w, "FrameVariables")->isVisible());
-    for (const char* shown : {"FramePort", "FrameConfigFile", "FrameSetInto", "FrameFile", "FrameTime",
-                              "FrameRecording", "cmdSetAll", "cmdReadConfig"})
-        QVERIFY2(child(w, shown)->isVisible(), shown);
+    const struct {
+        const char* name;
+        bool lumatrix, quorvane;
+    } shown[] = {
+        {"mnuAngle", false, true},       {"mnuData", true, false},         {"mnuService", false, false},
+        {"FrameQuorvane", false, true},  {"ScaleTab", true, false},        {"cmdSetSingle", true, false},
+        {"cmdSetLinear", false, true},   {"FrameVariables", false, false}, {"FramePort", true, true},
+        {"FrameConfigFile", true, true}, {"FrameSetInto", true, true},     {"FrameFile", true, true},
+        {"FrameTime", true, true},       {"FrameRecording", true, true},   {"cmdSetAll", true, true},
+        {"cmdReadConfig", true, true}};
+    for (const auto& rule : shown) {
+        const bool expected = flow ? rule.quorvane : rule.lumatrix;
+        // A menu is shown or hidden; a control is shown and enabled, or hidden.
+        auto* action = f.window.findChild<QAction*>(rule.name);
+        QWidget* control = action ? nullptr : f.get(rule.name);
+        QVERIFY2(action || control, rule.name);
+        const bool visible = action ? action->isVisible() : control->isVisible() && control->isEnabled();
+        QVERIFY2(visible == expected && (action || control->isVisible() == expected), rule.name);
+    }
 }
 
 void MainWindowTest::everyNamedControlIsThere() {
-    testing::FakePort port;
-    MainWindow w(InstrumentKind::Quorvane, port);
-    const QStringList widgets = {"FramePort",
-                                 "comport(0)",
-                                 "comport(1)",
-                                 "comport(2)",
-                                 "comport(3)",
-                                 "comport(4)",
-                                 "cmbPort",
-                                 "FrameConfigFile",
-                                 "cmdReadConfig",
-                                 "cmdDefault",
-                                 "cmdPx",
-                                 "cmdClose",
-                                 "FrameSetInto",
-                                 "cmdSetSingle",
-                                 "cmdSetAll",
-                                 "cmdSetLinear",
-                                 "FrameFile",
-                                 "cmdLoad",
-                                 "cmdSave",
-                                 "FrameTime",
-                                 "txtDate",
-                                 "txtTime",
-                                 "cmdGetTime",
-                                 "cmdSysTime",
-                                 "cmdSetTime",
-                                 "FrameRecording",
-                                 "cmbLumatrixRate",
-                                 "optCHRec(0)",
-                                 "optCHRec(2)",
-                                 "lblNone",
-                                 "cmdGetRec",
-                                 "cmdSetRec",
-                                 "ScaleTab",
-                                 "DataGrid(0)",
-                                 "DataGrid(5)",
-                                 "FrameQuorvane",
-                                 "SSTab1",
-                                 "FrameRate",
-                                 "cmbRate",
-                                 "cmdGetRate",
-                                 "cmdSetRate",
-                                 "FrameBlock",
-                                 "CheckOverwrite",
-                                 "Label7",
-                                 "txtNextBlock",
-                                 "cmdBlockReset",
-                                 "FrameTotalizer",
-                                 "txtTotalizer(1)",
-                                 "txtTotalizer(2)",
-                                 "cmdResetTOT(1)",
-                                 "cmdResetTOT(2)",
-                                 "cmdDownload",
-                                 "FrameVariables",
-                                 "VarGrid",
-                                 "cmdCalc",
-                                 "cmdCloseFrame",
-                                 "txtFormula",
-                                 "txtFormula2",
-                                 "Text1"};
-    for (const QString& name : widgets)
-        QVERIFY2(w.findChild<QWidget*>(name), qPrintable(name));
+    Fixture f(InstrumentKind::Quorvane);
+    QStringList widgets =
+        QStringLiteral("FramePort comport(0) comport(1) comport(2) comport(3) comport(4) cmbPort "
+                       "FrameConfigFile cmdReadConfig cmdDefault cmdPx cmdClose FrameSetInto cmdSetSingle "
+                       "cmdSetAll cmdSetLinear FrameFile cmdLoad cmdSave FrameTime txtDate txtTime "
+                       "cmdGetTime cmdSysTime cmdSetTime FrameRecording cmbLumatrixRate optCHRec(0) "
+                       "optCHRec(2) lblNone cmdGetRec cmdSetRec ScaleTab DataGrid(0) DataGrid(5) "
+                       "FrameQuorvane SSTab1 FrameRate cmbRate cmdGetRate cmdSetRate FrameBlock "
+                       "CheckOverwrite Label7 txtNextBlock cmdBlockReset FrameTotalizer txtTotalizer(1) "
+                       "txtTotalizer(2) cmdResetTOT(1) cmdResetTOT(2) cmdDownload FrameVariables VarGrid "
+                       "cmdCalc cmdCloseFrame txtFormula txtFormula2 Text1")
+            .split(' ');
     for (int i = 1; i <= 2; ++i)
-        for (const char* name : {"txtStartScale", "txtEndScale", "cmbDPAD", "txtLabel", "txtUnitAD",
-                                 "txtFactor", "txtOffset", "cmbDP", "txtUnit", "txtConvTOT", "cmbDPTOT",
-                                 "txtUnitTOT", "txtA", "txtK", "txtT", "txtZERO"}) {
-            const QString n = QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i);
-            QVERIFY2(w.findChild<QWidget*>(n), qPrintable(n));
-        }
-    for (const char* name :
-         {"mnuData", "mnuDataTransfer", "mnuAngle", "mnuDegrees", "mnuRadians", "mnuService", "mnuHelp",
-          "mnuContents", "mnuItaliano", "mnuEnglish", "mnuAbout", "mnuExit"})
-        QVERIFY2(action(w, name), name);
-    QCOMPARE(child<QAbstractButton>(w, "cmdSetAll")->text(), QString("Set all scales into Lumatrix"));
-    QCOMPARE(child<QGroupBox>(w, "FrameFile")->title(), QString("Setup File "));
-    QCOMPARE(child<QGroupBox>(w, "FrameRecording")->title(), QString(" Set recording rate "));
-    auto* tabs = child<QTabWidget>(w, "SSTab1");
-    QCOMPARE(tabs->tabText(0), QString("Channel A"));
-    QCOMPARE(tabs->tabText(2), QString(" Quorvane Settings "));
-    auto* rate = child<QComboBox>(w, "cmbRate");
-    QCOMPARE(rate->count(), 14);
-    QCOMPARE(rate->itemText(2), QString(" 30 sec "));
-    QCOMPARE(child<QComboBox>(w, "cmbLumatrixRate")->itemText(8), QString(" 1 hour"));
+        for (const char* name :
+             {"txtStartScale", "txtEndScale", "cmbDPAD", "txtLabel", "txtUnitAD", "txtFactor", "txtOffset",
+              "cmbDP", "txtUnit", "txtConvTOT", "cmbDPTOT", "txtUnitTOT", "txtA", "txtK", "txtT", "txtZERO"})
+            widgets << indexed(name, i);
+    for (const QString& name : widgets)
+        QVERIFY2(f.window.findChild<QWidget*>(name), qPrintable(name));
+    for (const QString& name :
+         QStringLiteral("mnuData mnuDataTransfer mnuAngle mnuDegrees mnuRadians "
+                        "mnuService mnuHelp mnuContents mnuItaliano mnuEnglish mnuAbout "
+                        "mnuExit")
+             .split(' '))
+        QVERIFY2(f.window.findChild<QAction*>(name), qPrintable(name));
 }
 
-void MainWindowTest::scaleGrids() {
-    testing::FakePort port;
-    MainWindow w(InstrumentKind::Lumatrix, port);
-    auto* scaleTab = child<QTabWidget>(w, "ScaleTab");
-    QCOMPARE(scaleTab->count(), 6);
-    QCOMPARE(scaleTab->tabText(0), QString("Scale 5V"));
-    QCOMPARE(scaleTab->tabText(4), QString("Scale 2mV/V"));
-    QCOMPARE(scaleTab->tabText(5), QString("Scale 4-20mA"));
+void MainWindowTest::startUpReset() {
+    for (InstrumentKind kind : {InstrumentKind::Lumatrix, InstrumentKind::Quorvane}) {
+        Fixture f(kind);
+        config::ConfigModel& m = f.window.model();
+        QVERIFY(m.instrumentKind == kind && m.portNumber == 1 && m.nextBlock == 9999 && !m.configRead &&
+                !m.serviceUnlocked && m.fixedRangeCode.isEmpty() && m.rateIndex == -1);
+        for (int k = 1; k <= 4; ++k)
+            QVERIFY(!m.preset(k).range && !m.preset(k).gain);
+        for (int r = 1; r <= 6; ++r) // only the factory row is filled
+            for (int g = 2; g <= 8; ++g)
+                QCOMPARE(m.scale(r, g), config::Scale{});
+        // Every decimal-point list ends with no selection, in the model and on the screen.
+        for (int i = 1; i <= 2; ++i) {
+            QVERIFY(m.channel(i).dp == -1 && m.channel(i).dpAD == -1 && m.channel(i).dpTOT == -1);
+            for (const char* name : {"cmbDP", "cmbDPAD", "cmbDPTOT"}) {
+                auto* list = f.get<QComboBox>(indexed(name, i));
+                QVERIFY(list->count() == 6 && list->currentIndex() == -1);
+            }
+        }
+        QCOMPARE(f.get<QComboBox>("cmbRate")->currentIndex(), -1);
+        QVERIFY(f.get<QLineEdit>("txtNextBlock")->text().isEmpty() && m.nextBlockText.isEmpty());
+    }
+}
 
-    const int twip1200 = qRound(1200 / 1440.0 * w.logicalDpiX());
+void MainWindowTest::scaleGridsShowTheModel() {
+    Fixture f;
+    config::ConfigModel& model = f.window.model();
+    QCOMPARE(model.scale(1, 1), (config::Scale{"3", "-05.000", "+05.000", "", "V"}));
+    QCOMPARE(model.scale(6, 1), (config::Scale{"3", "+00.000", "+20.000", "", "mA"}));
+    QCOMPARE(f.get<QTabWidget>("ScaleTab")->count(), 6);
+    const double twip = f.window.logicalDpiX() / 1440.0;
     for (int g = 0; g < 6; ++g) {
-        auto* view = child<QTableView>(w, QStringLiteral("DataGrid(%1)").arg(g));
+        auto* view = f.get<QTableView>(QStringLiteral("DataGrid(%1)").arg(g));
         QAbstractItemModel* m = view->model();
-        QCOMPARE(m->rowCount(), 8);
-        QCOMPARE(m->columnCount(), 5);
+        QVERIFY(m->rowCount() == 8 && m->columnCount() == 5);
         QCOMPARE(m->headerData(0, Qt::Horizontal).toString(), QString("Decimal Point"));
-        QCOMPARE(m->headerData(4, Qt::Horizontal).toString(), QString("Unit"));
-        QCOMPARE(m->headerData(0, Qt::Vertical).toString(), QString("Gain 1"));
         QCOMPARE(m->headerData(7, Qt::Vertical).toString(), QString("Gain 8"));
-        QCOMPARE(view->columnWidth(0), twip1200);
-        QCOMPARE(view->columnWidth(1), qRound(2000 / 1440.0 * w.logicalDpiX()));
-        QCOMPARE(view->verticalHeader()->defaultSectionSize(), qRound(300 / 1440.0 * w.logicalDpiX()));
-        // The factory row: its values, the button face behind it, and no editing.
-        const config::Scale factory = config::factoryScale(g + 1);
+        QCOMPARE(view->columnWidth(1), qRound(2000 * twip));
+        QCOMPARE(view->verticalHeader()->defaultSectionSize(), qRound(300 * twip));
+        // The factory row: the fixed scale in the pattern of its decimal point (sign, five digits, point),
+        // the button face behind it, and no editing.
+        const config::Scale& factory = model.scale(g + 1, 1);
+        for (const QString& v : {factory.start, factory.end})
+            QVERIFY(v.size() == 7 && v.indexOf('.') == 6 - factory.decimalPoint.toInt());
         QCOMPARE(m->index(0, 1).data().toString(), factory.start);
-        QCOMPARE(m->index(0, 4).data().toString(), factory.unit);
         QVERIFY(m->index(0, 2).data(Qt::BackgroundRole).isValid());
         QVERIFY(!m->index(1, 2).data(Qt::BackgroundRole).isValid());
-        QVERIFY(!(m->flags(m->index(0, 3)) & Qt::ItemIsEditable));
-        QVERIFY(!m->setData(m->index(0, 3), "HACK"));
+        QVERIFY(!(m->flags(m->index(0, 3)) & Qt::ItemIsEditable) && !m->setData(m->index(0, 3), "HACK"));
         QVERIFY(m->flags(m->index(1, 3)) & Qt::ItemIsEditable);
     }
-    // An edit goes into the model at its range and gain.
-    QAbstractItemModel* m3 = child<QTableView>(w, "DataGrid(2)")->model();
+    // An edit goes into the model at its range and gain; the factory rows can be laid anew.
+    QAbstractItemModel* m3 = f.get<QTableView>("DataGrid(2)")->model();
     QVERIFY(m3->setData(m3->index(4, 3), "PRES"));
-    QCOMPARE(w.model().scale(3, 5).label, QString("PRES"));
-    QCOMPARE(child<QLabel>(w, "lblHint(1)")->text(), QString("-99999 ... +99999"));
-    QCOMPARE(child<QLabel>(w, "lblHint(3)")->text(), QString("XXXX"));
-}
-
-void MainWindowTest::startUpResetLeavesListsEmpty() {
-    testing::FakePort port;
-    MainWindow w(InstrumentKind::Quorvane, port);
-    for (int i = 1; i <= 2; ++i)
-        for (const char* name : {"cmbDP", "cmbDPAD", "cmbDPTOT"}) {
-            auto* list = child<QComboBox>(w, QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i));
-            QCOMPARE(list->count(), 6);
-            QCOMPARE(list->itemText(5), QString("5"));
-            QCOMPARE(list->currentIndex(), -1);
-        }
-    QCOMPARE(child<QComboBox>(w, "cmbRate")->currentIndex(), -1);
-    QVERIFY(child<QLineEdit>(w, "txtNextBlock")->text().isEmpty());
-    QCOMPARE(w.model().nextBlock, 9999);
-    QVERIFY(!w.model().serviceUnlocked);
-}
-
-void MainWindowTest::commandsStayOffUntilWired() {
-    testing::FakePort port;
-    MainWindow w(InstrumentKind::Lumatrix, port);
-    auto* read = child<QPushButton>(w, "cmdReadConfig");
-    QVERIFY(!read->isEnabled());
-    QVERIFY(!action(w, "mnuDataTransfer")->isEnabled());
-    int runs = 0;
-    w.setCommandHandler(Command::ReadConfig, [&] { ++runs; });
-    QVERIFY(read->isEnabled());
-    read->click();
-    QCOMPARE(runs, 1);
-    QCOMPARE(w.commandControl(Command::ReadConfig), read);
-    // Buttons that only act on the window itself work from the start.
-    QVERIFY(child(w, "cmdClose")->isEnabled());
-    QVERIFY(child(w, "cmdCloseFrame")->isEnabled());
+    QCOMPARE(model.scale(3, 5).label, QString("PRES"));
+    model.scale(2, 1).unit = "XX";
+    model.setFactoryRows();
+    QCOMPARE(model.scale(2, 1).unit, QString("V"));
 }
 
 void MainWindowTest::windowAndModelStayInStep() {
-    testing::FakePort port;
-    MainWindow w(InstrumentKind::Quorvane, port);
-    auto* start = child<QLineEdit>(w, "txtStartScale(2)");
-    QTest::keyClicks(start, "+01.000");
-    QCOMPARE(w.model().channel(2).startScale, QString("+01.000"));
-    child<QComboBox>(w, "cmbDPTOT(1)")->setCurrentIndex(3);
-    QCOMPARE(w.model().channel(1).dpTOT, 3);
+    Fixture f(InstrumentKind::Quorvane);
+    config::ConfigModel& m = f.window.model();
+    QTest::keyClicks(f.get("txtStartScale(2)"), "+01.000");
+    f.get<QComboBox>("cmbDPTOT(1)")->setCurrentIndex(3);
+    QVERIFY(m.channel(2).startScale == "+01.000" && m.channel(1).dpTOT == 3);
 
-    // A read operation fills the model and tells the window once.
-    w.model().channel(1).formula = "x*2";
-    w.model().channel(2).dp = 4;
-    w.model().nextBlockText = "0012";
-    w.model().totalizer[1] = "000123";
-    w.model().notifyChanged();
-    QCOMPARE(child<QLineEdit>(w, "txtFormula")->text(), QString("x*2"));
-    QCOMPARE(child<QComboBox>(w, "cmbDP(2)")->currentIndex(), 4);
-    QCOMPARE(child<QLineEdit>(w, "txtNextBlock")->text(), QString("0012"));
-    QCOMPARE(child<QLineEdit>(w, "txtTotalizer(2)")->text(), QString("000123"));
+    // A read operation fills the model silently and tells the window once.
+    QSignalSpy changed(&m, &config::ConfigModel::changed);
+    m.channel(1).formula = "x*2";
+    m.channel(2).dp = 4;
+    m.totalizer[1] = "000123";
+    QCOMPARE(changed.count(), 0);
+    m.notifyChanged();
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(f.get<QLineEdit>("txtFormula")->text(), QString("x*2"));
+    QCOMPARE(f.get<QComboBox>("cmbDP(2)")->currentIndex(), 4);
+    QCOMPARE(f.get<QLineEdit>("txtTotalizer(2)")->text(), QString("000123"));
 
-    w.model().clearConfigFields();
-    w.model().notifyChanged();
-    QVERIFY(child<QLineEdit>(w, "txtStartScale(2)")->text().isEmpty());
-    QCOMPARE(child<QComboBox>(w, "cmbDPTOT(1)")->currentIndex(), -1);
+    // Clearing empties every channel field and leaves scales, presets, rates, clock and text alone.
+    for (int i = 1; i <= 2; ++i) {
+        config::FlowChannel& c = m.channel(i);
+        c.startScale = c.endScale = c.label = c.unitAD = c.formula = c.factor = c.offset = c.unit = "x";
+        c.convTOT = c.unitTOT = c.a = c.k = c.t = c.zero = "y";
+        c.dp = c.dpAD = c.dpTOT = 3;
+    }
+    m.scale(2, 5).label = "TEMP";
+    m.preset(3) = {2, 5};
+    m.rateIndex = 4;
+    m.lumatrixRateIndex = 7;
+    m.date = "01-02-03";
+    m.time = "10:11:12";
+    m.text1 = "keep\r\n";
+    m.clearConfigFields();
+    m.notifyChanged();
+    QVERIFY(m.channel(1) == config::FlowChannel{} && m.channel(2) == config::FlowChannel{});
+    QVERIFY(m.scale(2, 5).label == "TEMP" && m.preset(3) == (config::Preset{2, 5}) && m.rateIndex == 4 &&
+            m.lumatrixRateIndex == 7 && m.date == "01-02-03" && m.time == "10:11:12" &&
+            m.text1 == "keep\r\n");
+    QVERIFY(f.get<QLineEdit>("txtStartScale(2)")->text().isEmpty());
+    QCOMPARE(f.get<QComboBox>("cmbDPTOT(1)")->currentIndex(), -1);
+}
+
+void MainWindowTest::commandsStayOffUntilWired() {
+    Fixture f;
+    auto* read = f.get<QPushButton>("cmdReadConfig");
+    QVERIFY(!read->isEnabled() && !f.window.findChild<QAction*>("mnuDataTransfer")->isEnabled());
+    int runs = 0;
+    f.window.setCommandHandler(Command::ReadConfig, [&] { ++runs; });
+    read->click();
+    QCOMPARE(runs, 1);
+    QCOMPARE(f.window.commandControl(Command::ReadConfig), read);
+    // Buttons that only act on the window itself work from the start.
+    QVERIFY(f.get("cmdClose")->isEnabled() && f.get("cmdCloseFrame")->isEnabled());
 }
 
 void MainWindowTest::recordingOffHidesTheRateList() {
-    testing::FakePort port;
-    MainWindow w(InstrumentKind::Lumatrix, port);
-    w.setCommandHandler(Command::SetRec, [] {});
-    w.show();
-    auto* rate = child<QComboBox>(w, "cmbLumatrixRate");
-    auto* a = child<QRadioButton>(w, "optCHRec(0)");
-    auto* ab = child<QRadioButton>(w, "optCHRec(2)");
+    Fixture f;
+    config::ConfigModel& m = f.window.model();
+    f.window.setCommandHandler(Command::SetRec, [] {});
+    f.window.show();
+    auto* rate = f.get<QComboBox>("cmbLumatrixRate");
+    auto* a = f.get<QRadioButton>("optCHRec(0)");
+    auto* ab = f.get<QRadioButton>("optCHRec(2)");
+    m.lumatrixRateIndex = 12;
+    m.recChannel = 2;
+    m.notifyChanged();
+    QVERIFY(rate->currentIndex() == 12 && ab->isChecked() && !a->isChecked());
+    QVERIFY(f.get("cmdSetRec")->isEnabled() && !f.get("lblNone")->isVisible());
 
-    w.model().lumatrixRateIndex = 12;
-    w.model().recChannel = 2;
-    w.model().notifyChanged();
-    QCOMPARE(rate->currentIndex(), 12);
-    QVERIFY(ab->isChecked() && !a->isChecked());
-    QVERIFY(child(w, "cmdSetRec")->isEnabled());
-    QVERIFY(!child(w, "lblNone")->isVisible());
+    m.recordingOff = true;
+    m.notifyChanged();
+    QVERIFY(!rate->isVisible() && !rate->isEnabled() && rate->currentIndex() == -1);
+    QVERIFY(!a->isChecked() && !ab->isChecked() && !a->isEnabled() && !ab->isEnabled());
+    QVERIFY(!f.get("cmdSetRec")->isEnabled() && f.get("lblNone")->isVisible());
 
-    w.model().recordingOff = true;
-    w.model().notifyChanged();
-    QVERIFY(!rate->isVisible() && !rate->isEnabled());
-    QCOMPARE(rate->currentIndex(), -1);
-    QVERIFY(!a->isChecked() && !ab->isChecked());
-    QVERIFY(!a->isEnabled() && !ab->isEnabled());
-    QVERIFY(!child(w, "cmdSetRec")->isEnabled());
-    QVERIFY(child(w, "lblNone")->isVisible());
-    QCOMPARE(child<QLabel>(w, "lblNone")->text(), QString("No Recording"));
-
-    w.model().recordingOff = false;
-    w.model().recChannel = 0;
-    w.model().notifyChanged();
-    QVERIFY(rate->isVisible());
-    QVERIFY(a->isChecked());
+    m.recordingOff = false;
+    m.recChannel = 0;
+    m.notifyChanged();
+    QVERIFY(rate->isVisible() && a->isChecked());
     ab->click();
-    QCOMPARE(w.model().recChannel, 2);
+    QCOMPARE(m.recChannel, 2);
 }
 
 void MainWindowTest::lockingCoversEverythingThatStartsTraffic() {
-    testing::FakePort port;
-    MainWindow w(InstrumentKind::Lumatrix, port);
+    Fixture f;
+    MainWindow& w = f.window;
     w.setCommandHandler(Command::DataTransfer, [] {});
     w.setCommandHandler(Command::Service, [] {});
-    QPushButton secondary("Send");
-    w.registerTrafficControl(&secondary);
-    QPushButton offByItsWindow("Get");
-    offByItsWindow.setEnabled(false);
-    w.registerTrafficControl(&offByItsWindow);
+    QPushButton secondary("Send"), offByItsWindow("Get");
     QAction secondaryAction("Transfer");
+    offByItsWindow.setEnabled(false);
+    w.registerTrafficControl(&secondary);
+    w.registerTrafficControl(&offByItsWindow);
     w.registerTrafficControl(&secondaryAction);
     const QStringList frames = {"FramePort",       "FrameTime",     "FrameSetInto",  "FrameFile",
                                 "FrameConfigFile", "FrameQuorvane", "FrameRecording"};
+    auto* transfer = w.findChild<QAction*>("mnuDataTransfer");
 
     w.runLocked([&] {
-        for (const QString& f : frames)
-            QVERIFY2(!child(w, f)->isEnabled(), qPrintable(f));
-        QVERIFY(!action(w, "mnuDataTransfer")->isEnabled());
-        QVERIFY(!action(w, "mnuService")->isEnabled());
-        QVERIFY(!secondary.isEnabled());
-        QVERIFY(!secondaryAction.isEnabled());
-        QVERIFY(w.operationRunning());
+        for (const QString& frame : frames)
+            QVERIFY2(!f.get(frame)->isEnabled(), qPrintable(frame));
+        QVERIFY(!transfer->isEnabled() && !w.findChild<QAction*>("mnuService")->isEnabled());
+        QVERIFY(!secondary.isEnabled() && !secondaryAction.isEnabled() && w.operationRunning());
         // A window opened during the operation comes up locked as well.
         QPushButton late("Get");
         w.registerTrafficControl(&late);
@@ -366,88 +310,63 @@ void MainWindowTest::lockingCoversEverythingThatStartsTraffic() {
         // Nested locks unlock only at the outermost end.
         w.lockPanels();
         w.unlockPanels();
-        QVERIFY(!child(w, "FramePort")->isEnabled());
+        QVERIFY(!f.get("FramePort")->isEnabled());
     });
-    for (const QString& f : frames)
-        QVERIFY2(child(w, f)->isEnabled(), qPrintable(f));
-    QVERIFY(action(w, "mnuDataTransfer")->isEnabled());
-    QVERIFY(secondary.isEnabled());
-    QVERIFY(secondaryAction.isEnabled());
-    QVERIFY(!offByItsWindow.isEnabled());
-    // Controls with no operation yet stay off after the unlock.
-    QVERIFY(!child(w, "cmdReadConfig")->isEnabled());
-    QVERIFY(!w.operationRunning());
+    for (const QString& frame : frames)
+        QVERIFY2(f.get(frame)->isEnabled(), qPrintable(frame));
+    QVERIFY(transfer->isEnabled() && secondary.isEnabled() && secondaryAction.isEnabled());
+    // What its own window or a missing operation keeps off stays off.
+    QVERIFY(!offByItsWindow.isEnabled() && !f.get("cmdReadConfig")->isEnabled() && !w.operationRunning());
 
     // An operation that throws still unlocks.
-    try {
-        w.runLocked([] { throw std::runtime_error("x"); });
-    } catch (const std::runtime_error&) {
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, w.runLocked([] { throw std::runtime_error("x"); }));
+    QVERIFY(f.get("FramePort")->isEnabled());
+}
+
+void MainWindowTest::exitQuestion() {
+    {
+        // No, asked by closing the window or by its button, leaves everything as it was.
+        Fixture f(InstrumentKind::Quorvane);
+        QSignalSpy exit(&f.window, &MainWindow::exitConfirmed);
+        f.window.show();
+        f.window.model().channel(1).label = "KEEP";
+        f.window.model().notifyChanged();
+        f.answers.answers = {devlink::Answer::No, devlink::Answer::No};
+        QVERIFY(!f.window.close());
+        f.get<QPushButton>("cmdClose")->click();
+        QCOMPARE(f.answers.asked.size(), size_t(2));
+        const app::MessageRequest& q = f.answers.asked[0];
+        QCOMPARE(q.text, QString(" ATTENTION: The program will be terminate "));
+        QCOMPARE(q.title, QString(" Exit ? "));
+        QVERIFY(q.icon == devlink::Icon::Critical && q.buttons == devlink::Buttons::YesNo);
+        QCOMPARE(q.defaultButton, devlink::Answer::No);
+        QVERIFY(f.window.isVisible() && exit.count() == 0);
+        QCOMPARE(f.get<QLineEdit>("txtLabel(1)")->text(), QString("KEEP"));
+        QVERIFY(f.window.model().channel(1).label == "KEEP" && f.window.model().portNumber == 1);
+        QVERIFY(f.port.opened.empty());
+        f.answers.answers = {devlink::Answer::Yes};
+        QVERIFY(f.window.close());
+        QCOMPARE(exit.count(), 1);
     }
-    QVERIFY(child(w, "FramePort")->isEnabled());
-}
-
-void MainWindowTest::noAtTheExitQuestionChangesNothing() {
-    testing::FakePort port;
-    testing::ScriptedAnswers answers;
-    MainWindow w(InstrumentKind::Quorvane, port);
-    QSignalSpy exit(&w, &MainWindow::exitConfirmed);
-    w.show();
-    w.model().channel(1).label = "KEEP";
-    w.model().notifyChanged();
-    const int portBefore = w.model().portNumber;
-
-    answers.answers = {devlink::Answer::No, devlink::Answer::No};
-    QVERIFY(!w.close());
-    child<QPushButton>(w, "cmdClose")->click();
-    QCOMPARE(answers.asked.size(), size_t(2));
-    const app::MessageRequest& q = answers.asked[0];
-    QCOMPARE(q.text, QString(" ATTENTION: The program will be terminate "));
-    QCOMPARE(q.title, QString(" Exit ? "));
-    QCOMPARE(q.icon, devlink::Icon::Critical);
-    QCOMPARE(q.buttons, devlink::Buttons::YesNo);
-    QCOMPARE(q.defaultButton, devlink::Answer::No);
-    QVERIFY(w.isVisible());
-    QCOMPARE(exit.count(), 0);
-    QCOMPARE(w.model().channel(1).label, QString("KEEP"));
-    QCOMPARE(child<QLineEdit>(w, "txtLabel(1)")->text(), QString("KEEP"));
-    QCOMPARE(w.model().portNumber, portBefore);
-    QVERIFY(!port.isOpen());
-    QVERIFY(port.opened.empty());
-
-    answers.answers = {devlink::Answer::Yes};
-    QVERIFY(w.close());
-    QCOMPARE(exit.count(), 1);
-}
-
-void MainWindowTest::yesAtTheExitQuestionDuringAnOperation() {
-    testing::FakePort port;
-    testing::ScriptedAnswers answers;
-    MainWindow w(InstrumentKind::Lumatrix, port);
-    QSignalSpy exit(&w, &MainWindow::exitConfirmed);
-    w.show();
-
-    w.lockPanels();
-    QCOMPARE(w.port().open(1), devlink::OpenStatus::Opened); // the operation is mid-exchange
-    answers.answers = {devlink::Answer::Yes};
-    QVERIFY(!w.close()); // the operation is still on the stack: the window must stay
-    QVERIFY(!port.isOpen());
-    QVERIFY(w.exitRequested());
-    // The operation's next exchange cannot reach the instrument any more.
-    const size_t opensBefore = port.opened.size();
-    QCOMPARE(w.port().open(1), devlink::OpenStatus::Failed);
-    QVERIFY(!w.port().isOpen());
-    QCOMPARE(port.opened.size(), opensBefore);
-    // What the unwinding operation still wants to say is not shown.
-    QCOMPARE(w.message("Lumatrix not connected!", "Connection error", devlink::Icon::Exclamation,
-                       devlink::Buttons::Ok),
+    // Yes during an operation closes the port at once; the window goes when the operation has unwound.
+    Fixture f;
+    QSignalSpy exit(&f.window, &MainWindow::exitConfirmed);
+    f.window.show();
+    f.window.lockPanels();
+    QCOMPARE(f.window.port().open(1), devlink::OpenStatus::Opened); // the operation is mid-exchange
+    f.answers.answers = {devlink::Answer::Yes};
+    QVERIFY(!f.window.close()); // the operation is still on the stack: the window must stay
+    QVERIFY(!f.port.isOpen() && f.window.exitRequested());
+    // The operation's next exchange cannot reach the instrument, and what it still wants to say is not shown.
+    QCOMPARE(f.window.port().open(1), devlink::OpenStatus::Failed);
+    QVERIFY(!f.window.port().isOpen() && f.port.opened.size() == 1);
+    QCOMPARE(f.window.message("Lumatrix not connected!", "Connection error", devlink::Icon::Exclamation,
+                              devlink::Buttons::Ok),
              devlink::Answer::Ok);
-    QCOMPARE(answers.asked.size(), size_t(1));
-    QCOMPARE(exit.count(), 0);
-
-    w.unlockPanels();
+    QVERIFY(f.answers.asked.size() == 1 && exit.count() == 0);
+    f.window.unlockPanels();
     QTRY_COMPARE(exit.count(), 1);
-    QVERIFY(!w.isVisible());
-    QCOMPARE(answers.asked.size(), size_t(1)); // not asked a second time
+    QVERIFY(!f.window.isVisible() && f.answers.asked.size() == 1); // not asked a second time
 }
 
 void MainWindowTest::aboutCode_data() {
@@ -463,73 +382,53 @@ void MainWindowTest::aboutCode_data() {
 void MainWindowTest::aboutCode() {
     QFETCH(QString, code);
     QFETCH(bool, reveals);
-    testing::FakePort port;
-    MainWindow w(InstrumentKind::Lumatrix, port);
-    action(w, "mnuAbout")->trigger();
-    auto* about = child<QDialog>(w, "About");
-    QVERIFY(about && about->isVisible());
-    QCOMPARE(about->windowTitle(), QString("About..."));
+    Fixture f;
+    f.window.findChild<QAction*>("mnuAbout")->trigger();
+    auto* about = f.get<QDialog>("About");
+    QVERIFY(about && about->isVisible() && !f.window.serviceVisible());
     QCOMPARE(child<QLabel>(*about, "Label11")->text(), QString(MANAGER_TEST_VERSION));
-    QVERIFY(!w.serviceVisible());
-
     QTest::keyClicks(child(*about, "txtPassword"), code);
     if (reveals) {
-        // One tick of the check, with room for a loaded machine.
-        QTRY_VERIFY_WITH_TIMEOUT(w.serviceVisible(), 1000);
-        QVERIFY(w.model().serviceUnlocked);
-        // Once revealed it stays, even after the box is gone.
+        // One tick of the check, with room for a loaded machine; once revealed it stays without the box.
+        QTRY_VERIFY_WITH_TIMEOUT(f.window.serviceVisible(), 1000);
+        QVERIFY(f.window.model().serviceUnlocked);
         about->close();
-        QTest::qWait(2 * app::AboutBox::CheckIntervalMs);
-        QVERIFY(w.serviceVisible());
-    } else {
-        QTest::qWait(3 * app::AboutBox::CheckIntervalMs);
-        QVERIFY(!w.serviceVisible());
-        QVERIFY(!w.model().serviceUnlocked);
     }
+    QTest::qWait(3 * app::AboutBox::CheckIntervalMs);
+    QVERIFY(f.window.serviceVisible() == reveals && f.window.model().serviceUnlocked == reveals);
 }
 
-void MainWindowTest::angleMenuChecks() {
-    testing::FakePort port;
-    MainWindow w(InstrumentKind::Quorvane, port);
-    QSignalSpy spy(&w, &MainWindow::angleUnitChanged);
-    QVERIFY(w.degreesChecked());
-    action(w, "mnuRadians")->trigger();
-    QVERIFY(!w.degreesChecked());
-    QVERIFY(action(w, "mnuRadians")->isChecked());
-    action(w, "mnuRadians")->trigger(); // choosing it again keeps it chosen
-    QVERIFY(action(w, "mnuRadians")->isChecked());
-    action(w, "mnuDegrees")->trigger();
-    QVERIFY(w.degreesChecked() && !action(w, "mnuRadians")->isChecked());
-    QCOMPARE(spy.count(), 3);
-    QCOMPARE(spy.last().at(0).toBool(), true);
-}
+void MainWindowTest::angleMenuAndProgressWindows() {
+    Fixture f(InstrumentKind::Quorvane);
+    QSignalSpy angle(&f.window, &MainWindow::angleUnitChanged);
+    auto* radians = f.window.findChild<QAction*>("mnuRadians");
+    QVERIFY(f.window.degreesChecked());
+    radians->trigger();
+    radians->trigger(); // choosing it again keeps it chosen
+    QVERIFY(!f.window.degreesChecked() && radians->isChecked());
+    f.window.findChild<QAction*>("mnuDegrees")->trigger();
+    QVERIFY(f.window.degreesChecked() && !radians->isChecked());
+    QCOMPARE(angle.count(), 3);
+    QCOMPARE(angle.last().at(0).toBool(), true);
 
-void MainWindowTest::progressWindows() {
-    testing::FakePort port;
-    MainWindow w(InstrumentKind::Lumatrix, port);
     using devlink::ProgressWindow;
-    w.closeProgress(ProgressWindow::SettingProgress); // not showing: nothing happens
-    w.setProgressRange(ProgressWindow::SettingProgress, 0, 8);
-    w.showProgress(ProgressWindow::SettingProgress, "Setting Scale 6...");
-    w.setProgressLabel(ProgressWindow::SettingProgress, "Range 2");
-    w.setProgressValue(ProgressWindow::SettingProgress, 3);
-    auto* dialog = child<QDialog>(w, "frmSettingProgress");
-    QVERIFY(dialog->isVisible());
-    QVERIFY(!dialog->isModal());
+    f.window.closeProgress(ProgressWindow::SettingProgress); // not showing: nothing happens
+    f.window.setProgressRange(ProgressWindow::SettingProgress, 0, 8);
+    f.window.showProgress(ProgressWindow::SettingProgress, "Setting Scale 6...");
+    f.window.setProgressLabel(ProgressWindow::SettingProgress, "Range 2");
+    f.window.setProgressValue(ProgressWindow::SettingProgress, 3);
+    auto* dialog = f.get<QDialog>("frmSettingProgress");
+    QVERIFY(dialog->isVisible() && !dialog->isModal());
     QCOMPARE(dialog->windowTitle(), QString("Setting Scale 6..."));
     QCOMPARE(child<QLabel>(*dialog, "lblProgress")->text(), QString("Range 2"));
     auto* bar = child<QProgressBar>(*dialog, "ProgressBar");
-    QCOMPARE(bar->maximum(), 8);
-    QCOMPARE(bar->value(), 3);
-    w.closeProgress(ProgressWindow::SettingProgress);
+    QVERIFY(bar->maximum() == 8 && bar->value() == 3);
+    f.window.closeProgress(ProgressWindow::SettingProgress);
     QVERIFY(!dialog->isVisible());
-
-    w.showProgress(ProgressWindow::Progress, "Reading");
-    QVERIFY(child<QProgressBar>(w, "ProgressBar1"));
-    w.showProgress(ProgressWindow::SetType, "Setting Lumatrix type...");
-    auto* wait = child<QDialog>(w, "frmSetType");
-    QVERIFY(wait->isVisible());
-    QVERIFY(wait->findChild<QLabel*>()->text().startsWith("Please wait"));
+    f.window.showProgress(ProgressWindow::Progress, "Reading");
+    QVERIFY(f.get<QProgressBar>("ProgressBar1"));
+    f.window.showProgress(ProgressWindow::SetType, "Setting Lumatrix type...");
+    QVERIFY(f.get<QDialog>("frmSetType")->isVisible());
 }
 
 QTEST_MAIN(MainWindowTest)

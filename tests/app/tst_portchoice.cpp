@@ -1,8 +1,9 @@
+// Port choice by comport(i) and cmbPort: the open-and-close test, the messages, and the fallback to Com 1.
 #include "Fakes.h"
-#include "app/MainWindow.h"
 
 #include <QComboBox>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTest>
 
@@ -12,149 +13,95 @@ class PortChoiceTest : public QObject {
     Q_OBJECT
 private slots:
     void startsOnComOneWithTheListOff();
-    void otherThenFirstListItemGivesPortFive();
-    void existingPortIsOpenedAndClosedWithoutAWord();
-    void invalidPortFallsBackToComOne();
-    void invalidPortWithComOneMissingWarnsTwice();
-    void invalidListItemFallsBackAndClearsTheList();
-    void permissionFailureIsToldApart();
-    void otherOpenErrorsAreSilent();
-    void deviceOfAPortIsShown();
+    void choosing_data();
+    void choosing();
 };
 
 namespace {
 
-struct Fixture {
-    testing::FakePort port;
-    testing::ScriptedAnswers answers;
-    app::MainWindow window{config::InstrumentKind::Lumatrix, port};
-
-    QRadioButton* comport(int i) {
-        return window.findChild<QRadioButton*>(QStringLiteral("comport(%1)").arg(i));
-    }
-    QComboBox* list() { return window.findChild<QComboBox*>("cmbPort"); }
-    void pickListItem(int index) {
-        list()->setCurrentIndex(index);
-        emit list()->activated(index);
-    }
-};
+QRadioButton* comport(testing::Fixture& f, int i) {
+    return f.get<QRadioButton>(QStringLiteral("comport(%1)").arg(i));
+}
 
 } // namespace
 
 void PortChoiceTest::startsOnComOneWithTheListOff() {
-    Fixture f;
-    QVERIFY(f.comport(1)->isChecked());
-    QVERIFY(!f.list()->isEnabled());
-    QCOMPARE(f.list()->currentIndex(), -1);
-    QCOMPARE(f.list()->count(), 251);
-    QCOMPARE(f.list()->itemText(0), QString("Com 5"));
-    QCOMPARE(f.list()->itemText(250), QString("Com 255"));
+    testing::Fixture f;
+    auto* list = f.get<QComboBox>("cmbPort");
+    QVERIFY(comport(f, 1)->isChecked() && !list->isEnabled() && list->currentIndex() == -1);
+    QCOMPARE(list->count(), 251);
+    QCOMPARE(list->itemText(0), QString("Com 5"));
+    QCOMPARE(list->itemText(250), QString("Com 255"));
     QCOMPARE(f.window.model().portNumber, 1);
     QVERIFY(f.port.opened.empty()); // nothing is tested before the user chooses
-    QCOMPARE(f.comport(0)->text(), QString("Other"));
-    QCOMPARE(f.comport(4)->text(), QString("Com 4"));
-}
-
-void PortChoiceTest::otherThenFirstListItemGivesPortFive() {
-    Fixture f;
-    f.comport(0)->click();
-    QVERIFY(f.list()->isEnabled());
-    QVERIFY(f.port.opened.empty()); // "Other" alone opens nothing
-    f.pickListItem(0);
-    QCOMPARE(f.window.model().portNumber, 5);
-    QCOMPARE(f.port.opened, std::vector<int>{5});
-    QVERIFY(!f.port.isOpen());
-    QVERIFY(f.answers.asked.empty());
-    QVERIFY(f.comport(0)->isChecked());
-    QCOMPARE(f.list()->currentIndex(), 0);
-}
-
-void PortChoiceTest::existingPortIsOpenedAndClosedWithoutAWord() {
-    Fixture f;
-    f.comport(3)->click();
-    QCOMPARE(f.window.model().portNumber, 3);
-    QCOMPARE(f.port.opened, std::vector<int>{3});
-    QCOMPARE(f.port.closes, 1);
-    QVERIFY(!f.port.isOpen());
-    QVERIFY(!f.list()->isEnabled());
-    QVERIFY(f.answers.asked.empty());
-}
-
-void PortChoiceTest::invalidPortFallsBackToComOne() {
-    Fixture f;
-    f.port.results[3] = OpenStatus::InvalidPort;
-    f.comport(3)->click();
-    QCOMPARE(f.answers.asked.size(), size_t(1));
-    QCOMPARE(f.answers.asked[0].text, QString("The port is not valid"));
-    QCOMPARE(f.answers.asked[0].title, QString("Serial port"));
-    QCOMPARE(f.answers.asked[0].icon, devlink::Icon::Critical);
-    QCOMPARE(f.answers.asked[0].buttons, devlink::Buttons::Ok);
-    QVERIFY(f.comport(1)->isChecked());
-    QCOMPARE(f.window.model().portNumber, 1);
-    QCOMPARE(f.port.opened, (std::vector<int>{3, 1}));
-    QVERIFY(!f.port.isOpen());
-}
-
-void PortChoiceTest::invalidPortWithComOneMissingWarnsTwice() {
-    Fixture f;
-    f.port.results[1] = OpenStatus::InvalidPort;
-    f.port.results[4] = OpenStatus::InvalidPort;
-    f.comport(4)->click();
-    QCOMPARE(f.answers.asked.size(), size_t(2));
-    QCOMPARE(f.answers.asked[1].text, QString("The port is not valid"));
-    QVERIFY(f.comport(1)->isChecked());
-    QCOMPARE(f.window.model().portNumber, 1);
-
-    // Clicking the missing Com 1 itself warns once and stays there.
-    f.answers.asked.clear();
-    f.comport(1)->click();
-    QCOMPARE(f.answers.asked.size(), size_t(1));
-    QVERIFY(f.comport(1)->isChecked());
-}
-
-void PortChoiceTest::invalidListItemFallsBackAndClearsTheList() {
-    Fixture f;
-    f.port.results[7] = OpenStatus::InvalidPort;
-    f.comport(0)->click();
-    f.pickListItem(2);
-    QCOMPARE(f.answers.asked.size(), size_t(1));
-    QVERIFY(f.comport(1)->isChecked());
-    QCOMPARE(f.list()->currentIndex(), -1);
-    QVERIFY(!f.list()->isEnabled());
-    QCOMPARE(f.window.model().portNumber, 1);
-    QCOMPARE(f.port.opened, (std::vector<int>{7, 1}));
-}
-
-void PortChoiceTest::permissionFailureIsToldApart() {
-    Fixture f;
-    f.port.results[2] = OpenStatus::AccessDenied;
-    f.comport(2)->click();
-    QCOMPARE(f.answers.asked.size(), size_t(1));
-    const app::MessageRequest& r = f.answers.asked[0];
-    QVERIFY(r.text != QString("The port is not valid"));
-    QVERIFY(r.text.contains("/dev/fake2"));
-    QVERIFY(r.text.contains("dialout"));
-    QCOMPARE(r.title, QString("Serial port"));
-    QVERIFY(f.comport(1)->isChecked());
-    QCOMPARE(f.window.model().portNumber, 1);
-}
-
-void PortChoiceTest::otherOpenErrorsAreSilent() {
-    Fixture f;
-    f.port.results[2] = OpenStatus::Failed;
-    f.comport(2)->click();
-    QVERIFY(f.answers.asked.empty());
-    QVERIFY(f.comport(2)->isChecked());
-    QCOMPARE(f.window.model().portNumber, 2);
-    QVERIFY(!f.port.isOpen());
-}
-
-void PortChoiceTest::deviceOfAPortIsShown() {
-    Fixture f;
-    QCOMPARE(f.comport(2)->toolTip(), QString("/dev/fake2"));
-    QCOMPARE(f.list()->itemData(0, Qt::ToolTipRole).toString(), QString("/dev/fake5"));
-    f.comport(3)->click();
+    // The device behind each number is shown, since on Linux the number alone says little.
+    QCOMPARE(comport(f, 2)->toolTip(), QString("/dev/fake2"));
+    QCOMPARE(list->itemData(0, Qt::ToolTipRole).toString(), QString("/dev/fake5"));
+    comport(f, 3)->click();
     QVERIFY(f.window.statusBar()->currentMessage().contains("/dev/fake3"));
+}
+
+using Statuses = QMap<int, OpenStatus>;
+Q_DECLARE_METATYPE(Statuses)
+
+void PortChoiceTest::choosing_data() {
+    QTest::addColumn<Statuses>("statuses");
+    QTest::addColumn<int>("chosen"); // 1..4 by its option, from 5 on "Other" then the list
+    QTest::addColumn<int>("port");   // where the choice rests
+    QTest::addColumn<QList<int>>("opened");
+    QTest::addColumn<QStringList>("messages");
+    const QString invalid = "^The port is not valid$";
+    const auto Invalid = OpenStatus::InvalidPort;
+    QTest::newRow("existing port, without a word") << Statuses{} << 3 << 3 << QList<int>{3} << QStringList{};
+    QTest::newRow("Other then first list item") << Statuses{} << 5 << 5 << QList<int>{5} << QStringList{};
+    QTest::newRow("invalid port") << Statuses{{3, Invalid}} << 3 << 1 << QList<int>{3, 1}
+                                  << QStringList{invalid};
+    QTest::newRow("invalid, Com 1 missing too") << Statuses{{1, Invalid}, {4, Invalid}} << 4 << 1
+                                                << QList<int>{4, 1} << QStringList{invalid, invalid};
+    QTest::newRow("missing Com 1 itself warns once")
+        << Statuses{{1, Invalid}} << 1 << 1 << QList<int>{1} << QStringList{invalid};
+    QTest::newRow("invalid list item")
+        << Statuses{{7, Invalid}} << 7 << 1 << QList<int>{7, 1} << QStringList{invalid};
+    QTest::newRow("permission told apart")
+        << Statuses{{2, OpenStatus::AccessDenied}} << 2 << 1 << QList<int>{2, 1}
+        << QStringList{"^Com 2 \\(/dev/fake2\\).*dialout"};
+    QTest::newRow("other open errors are silent")
+        << Statuses{{2, OpenStatus::Failed}} << 2 << 2 << QList<int>{2} << QStringList{};
+}
+
+void PortChoiceTest::choosing() {
+    QFETCH(Statuses, statuses);
+    QFETCH(int, chosen);
+    QFETCH(int, port);
+    QFETCH(QList<int>, opened);
+    QFETCH(QStringList, messages);
+    testing::Fixture f;
+    f.port.results = statuses.toStdMap();
+    auto* list = f.get<QComboBox>("cmbPort");
+    if (chosen >= 5) {
+        comport(f, 0)->click();
+        QVERIFY(list->isEnabled() && f.port.opened.empty()); // "Other" alone opens nothing
+        list->setCurrentIndex(chosen - 5);
+        emit list->activated(chosen - 5);
+    } else {
+        comport(f, chosen)->click();
+    }
+
+    QCOMPARE(f.window.model().portNumber, port);
+    QVERIFY(comport(f, port < 5 ? port : 0)->isChecked());
+    QCOMPARE(list->isEnabled(), port >= 5);
+    QCOMPARE(list->currentIndex(), port >= 5 ? port - 5 : -1);
+    QCOMPARE(QList<int>(f.port.opened.begin(), f.port.opened.end()), opened);
+    QVERIFY(!f.port.isOpen());
+    QCOMPARE(int(f.answers.asked.size()), int(messages.size()));
+    for (std::size_t i = 0; i < f.answers.asked.size() && int(i) < messages.size(); ++i) {
+        const app::MessageRequest& r = f.answers.asked[i];
+        QVERIFY2(r.text.contains(
+                     QRegularExpression(messages[int(i)], QRegularExpression::DotMatchesEverythingOption)),
+                 qPrintable(r.text));
+        QVERIFY(r.title == "Serial port" && r.icon == devlink::Icon::Critical &&
+                r.buttons == devlink::Buttons::Ok);
+    }
 }
 
 QTEST_MAIN(PortChoiceTest)
