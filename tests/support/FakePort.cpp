@@ -49,10 +49,6 @@ void FakePort::arriveIn(double after, std::string bytes) {
     scheduled_.emplace(clock_.time() + after, Scheduled{std::move(bytes), false});
 }
 
-void FakePort::failIn(double after) {
-    scheduled_.emplace(clock_.time() + after, Scheduled{{}, true});
-}
-
 std::vector<FakePort::Event> FakePort::writes() const {
     std::vector<Event> result;
     std::copy_if(events_.begin(), events_.end(), std::back_inserter(result),
@@ -72,12 +68,6 @@ std::string FakePort::written() const {
 int FakePort::openCount() const {
     return static_cast<int>(
         std::count_if(events_.begin(), events_.end(), [](const Event& e) { return e.kind == Event::Open; }));
-}
-
-int FakePort::closeCount() const {
-    return static_cast<int>(std::count_if(events_.begin(), events_.end(), [](const Event& e) {
-        return e.kind == Event::Close || e.kind == Event::Fail;
-    }));
 }
 
 devlink::OpenStatus FakePort::open(int portNumber) {

@@ -12,15 +12,7 @@
 
 namespace testsupport {
 
-// A scripted instrument on a fake port, in virtual time. Use it with a VirtualClock:
-//
-//     testsupport::VirtualClock clock;
-//     testsupport::FakePort port(clock);
-//     port.answerWakeUps();                                   // "!" 5 ms after every 0x80
-//     port.onCommand("H").reply("24/05/17 09:08:07\r");      // once, when "H" CR is written
-//     devlink::Link link(port, clock, ui);
-//     ... run the code under test ...
-//     QCOMPARE(port.written(), std::string("\x80H\r"));     // every byte, in order
+// A scripted instrument on a fake port, in virtual time (a VirtualClock).
 //
 // Script. A rule waits for its trigger text to be written (it may come in pieces or after other
 // bytes, e.g. a lone CR) and then schedules its reply relative to the moment of that write.
@@ -69,7 +61,6 @@ public:
     FakePort(const FakePort&) = delete;
     FakePort& operator=(const FakePort&) = delete;
 
-    // ---- Script ---------------------------------------------------------------------------
     // A rule for the next write of `trigger` (any bytes, e.g. "\x80").
     Rule& on(std::string trigger);
     // A rule for the command `command` followed by CR.
@@ -78,22 +69,17 @@ public:
     void answerWakeUps(double after = 0.005);
     // Bytes that arrive `after` seconds from now, prompted by nothing.
     void arriveIn(double after, std::string bytes);
-    // The device goes away `after` seconds from now.
-    void failIn(double after);
     // What the next open() answers (Opened by default); stays until changed.
     devlink::OpenStatus openResult = devlink::OpenStatus::Opened;
 
-    // ---- Record ---------------------------------------------------------------------------
     const std::vector<Event>& events() const { return events_; }
     std::vector<Event> writes() const;
     std::string written() const;
     int openCount() const;
-    int closeCount() const; // closes of an open port (by the caller or a failure)
     int lastPortNumber() const { return lastPortNumber_; }
     // Bytes still waiting to be read.
     std::string pending() const { return input_; }
 
-    // ---- devlink::Port ----------------------------------------------------------------------
     devlink::OpenStatus open(int portNumber) override;
     void close() override;
     bool isOpen() const override { return open_; }
@@ -105,7 +91,6 @@ public:
     bool failed() const override { return failed_; }
     std::string deviceName(int portNumber) const override;
 
-    // ---- EventSource ------------------------------------------------------------------------
     std::optional<double> nextEventTime() const override;
     void deliverDue(double time) override;
 

@@ -22,32 +22,28 @@ devlink::Answer RecordingUi::message(const std::string& text, const std::string&
                                      devlink::Buttons buttons, devlink::Answer) {
     calls.push_back("message " + title + ": " + text);
     messages.push_back({text, title, icon, buttons});
-    if (onMessage)
-        onMessage();
-    if (answered_ < answers.size())
-        return answers[answered_++];
-    return defaultAnswer;
+    return answered_ < answers.size() ? answers[answered_++] : devlink::Answer::Ok;
 }
 
-void RecordingUi::showProgress(devlink::ProgressWindow window, const std::string& caption) {
-    calls.push_back("showProgress " + number(window) + " " + caption);
+void RecordingUi::showProgress(devlink::ProgressWindow w, const std::string& caption) {
+    calls.push_back("showProgress " + number(w) + " " + caption);
 }
 
-void RecordingUi::setProgressLabel(devlink::ProgressWindow window, const std::string& text) {
-    calls.push_back("setProgressLabel " + number(window) + " " + text);
+void RecordingUi::setProgressLabel(devlink::ProgressWindow w, const std::string& text) {
+    calls.push_back("setProgressLabel " + number(w) + " " + text);
 }
 
-void RecordingUi::setProgressRange(devlink::ProgressWindow window, int minimum, int maximum) {
-    calls.push_back("setProgressRange " + number(window) + " " + std::to_string(minimum) + " " +
+void RecordingUi::setProgressRange(devlink::ProgressWindow w, int minimum, int maximum) {
+    calls.push_back("setProgressRange " + number(w) + " " + std::to_string(minimum) + " " +
                     std::to_string(maximum));
 }
 
-void RecordingUi::setProgressValue(devlink::ProgressWindow window, int value) {
-    calls.push_back("setProgressValue " + number(window) + " " + std::to_string(value));
+void RecordingUi::setProgressValue(devlink::ProgressWindow w, int value) {
+    calls.push_back("setProgressValue " + number(w) + " " + std::to_string(value));
 }
 
-void RecordingUi::closeProgress(devlink::ProgressWindow window) {
-    calls.push_back("closeProgress " + number(window));
+void RecordingUi::closeProgress(devlink::ProgressWindow w) {
+    calls.push_back("closeProgress " + number(w));
 }
 
 } // namespace testsupport

@@ -2,7 +2,6 @@
 
 #include "link/OperationUi.h"
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,8 +13,7 @@ namespace testsupport {
 //    not connected!", "showProgress 0 Getting Scale 1...", "closeProgress 0" (the number is the
 //    ProgressWindow value), so a test can compare the whole sequence.
 //  - messages: every message box with its text, title, icon and buttons.
-//  - answers: what the message boxes answer, first to last; when used up, `defaultAnswer`.
-//  - onMessage: runs while a box is "open" (a modal box runs the event loop).
+//  - answers: what the message boxes answer, first to last; when used up, OK.
 class RecordingUi final : public devlink::OperationUi {
 public:
     struct Message {
@@ -28,8 +26,6 @@ public:
     std::vector<std::string> calls;
     std::vector<Message> messages;
     std::vector<devlink::Answer> answers;
-    devlink::Answer defaultAnswer = devlink::Answer::Ok;
-    std::function<void()> onMessage;
     bool panelsLocked = false;
 
     void lockPanels() override;

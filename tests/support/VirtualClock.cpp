@@ -25,31 +25,29 @@ void VirtualClock::yield(devlink::Port&, double seconds) {
         inHook_ = false;
     }
     deliver();
-    if (!(seconds > 0))
-        return;
-    double target = time_ + seconds;
-    for (const EventSource* source : sources_) {
-        if (const std::optional<double> next = source->nextEventTime(); next && *next < target)
-            target = std::max(*next, time_);
-    }
-    time_ = target;
-    deliver();
+    if (seconds > 0)
+        moveTo(nextEventBefore(time_ + seconds));
 }
 
 void VirtualClock::advance(double seconds) {
     // Step through the events in between so each happens at its own time.
     const double end = time_ + seconds;
-    for (;;) {
-        double next = end;
-        for (const EventSource* source : sources_) {
-            if (const std::optional<double> t = source->nextEventTime(); t && *t < next)
-                next = std::max(*t, time_);
-        }
-        time_ = next;
-        deliver();
-        if (next >= end)
-            return;
+    do
+        moveTo(nextEventBefore(end));
+    while (time_ < end);
+}
+
+double VirtualClock::nextEventBefore(double limit) const {
+    for (const EventSource* source : sources_) {
+        if (const std::optional<double> next = source->nextEventTime(); next && *next < limit)
+            limit = std::max(*next, time_);
     }
+    return limit;
+}
+
+void VirtualClock::moveTo(double time) {
+    time_ = time;
+    deliver();
 }
 
 void VirtualClock::addSource(EventSource* source) {

@@ -51,6 +51,8 @@ public:
     void removeSource(EventSource* source);
 
 private:
+    double nextEventBefore(double limit) const;
+    void moveTo(double time);
     void deliver();
 
     double time_;
