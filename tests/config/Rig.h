@@ -4,14 +4,12 @@
 // time, a recording user interface, the link over them and a model.
 
 #include "FakePort.h"
+#include "Print.h"
 #include "RecordingUi.h"
 #include "VirtualClock.h"
 #include "config/ConfigModel.h"
 #include "link/Encodings.h"
 #include "link/Link.h"
-
-#include <QStringList>
-#include <QTest>
 
 #include <cstdint>
 #include <string>
@@ -86,17 +84,3 @@ inline std::vector<std::uint8_t> textBytes(const std::string& text) {
 }
 
 } // namespace configtest
-
-namespace config {
-// Failure messages that show every field.
-inline char* toString(const FlowChannel& c) {
-    const QStringList ints{QString::number(c.dpAD), QString::number(c.dp), QString::number(c.dpTOT)};
-    return QTest::toString(QStringList{c.startScale, c.endScale, ints[0], c.label, c.unitAD, c.formula,
-                                       c.factor, c.offset, ints[1], c.unit, c.convTOT, ints[2], c.unitTOT,
-                                       c.a, c.k, c.t, c.zero}
-                               .join('|'));
-}
-inline char* toString(const Scale& s) {
-    return QTest::toString(QStringList{s.decimalPoint, s.start, s.end, s.label, s.unit}.join('|'));
-}
-} // namespace config
