@@ -92,19 +92,11 @@ QString Emulator::transcriptText() const {
 }
 
 std::vector<TranscriptLine> Emulator::transcript() const {
+    // Fields are separated by two spaces; the commands and replies used here hold no such pair.
+    const QLatin1String gap("  ");
     std::vector<TranscriptLine> lines;
-    const QString text = transcriptText();
-    for (const QString& line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        // Fields are separated by two spaces; the commands and replies used here hold no such pair.
-        const qsizetype whatAt = line.indexOf(QLatin1String("  "));
-        TranscriptLine entry;
-        entry.stamp = line.left(whatAt);
-        const QString rest = whatAt < 0 ? QString() : line.mid(whatAt + 2);
-        const qsizetype outcomeAt = rest.indexOf(QLatin1String("  "));
-        entry.what = outcomeAt < 0 ? rest : rest.left(outcomeAt);
-        entry.outcome = outcomeAt < 0 ? QString() : rest.mid(outcomeAt + 2);
-        lines.push_back(entry);
-    }
+    for (const QString& line : transcriptText().split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        lines.push_back({line.section(gap, 1, 1), line.section(gap, 2)});
     return lines;
 }
 

@@ -17,7 +17,6 @@ namespace e2e {
 
 // One transcript line: "HH:MM:SS.mmm  <what arrived>  <what the emulator did>".
 struct TranscriptLine {
-    QString stamp;
     QString what;    // e.g. "<80>", "<CR>", "H<CR>"
     QString outcome; // e.g. "-> !", "-> 24-05-17 09:08:07<CR>", "(lone CR: ignored)"; may be empty
 };
@@ -37,7 +36,6 @@ public:
 
     QString linkPath() const;
     QString transcriptPath() const;
-    qint64 pid() const { return pid_; }
 
     // Sends `signal` to the emulator's process and waits for it to end (SIGKILL after 5 s).
     // Safe to call more than once.

@@ -75,22 +75,17 @@ void LinkEndToEnd::wakeUpQueryWriteAndReadBack() {
     Link link(port, clock, ui, portNumber);
 
     QCOMPARE(link.wakeUp(devlink::lumatrixNotConnected), devlink::Wake::Awake);
-    QVERIFY(port.isOpen());
     link.closePort();
 
     const Reply time = link.exchange(Exchange::clockQuery());
     QCOMPARE(time.outcome, Outcome::Replied);
     QVERIFY2(looksLikeClock(time.text, false), time.text.c_str());
-    QCOMPARE(time.unansweredWakeUps, 0);
-    QVERIFY(!port.isOpen());
 
     // Range 4, gain slot 5 holds "GN 5" out of the box; every field of the record changes.
     const enc::ScaleRecord record = enc::scaleRecordFromTexts("2", "-12.34", "+567.89", "TEST", "Pa");
     const std::string write = enc::scaleWriteCommand(4, 5, record);
     QCOMPARE(link.openPort(), OpenStatus::Opened);
-    const Link::WakeTries woke = link.wakeUpTries(devlink::limits::memoryWakeUp, 2, true);
-    QVERIFY(woke.awake);
-    QCOMPARE(woke.unanswered, 0);
+    QVERIFY(link.wakeUpTries(devlink::limits::memoryWakeUp, 2, true).awake);
     QVERIFY(link.send(write));
     link.closePort();
 
@@ -140,11 +135,7 @@ void LinkEndToEnd::silentInstrument() {
     const Reply reply = link.exchange(Exchange::registerQuery("B02"));
 
     QVERIFY(reply.notConnected());
-    QCOMPARE(reply.unansweredWakeUps, 2);
-    QVERIFY(reply.text.empty());
     QCOMPARE(ui.messages.size(), std::size_t(1));
-    QCOMPARE(ui.messages[0].text, std::string("Lumatrix not connected!"));
-    QCOMPARE(ui.messages[0].title, std::string("Connection error"));
     QVERIFY(!port.isOpen());
     // 0.4 s of waiting in a few sleeps.
     QVERIFY2(clock.yieldCount() < 40, std::to_string(clock.yieldCount()).c_str());
@@ -197,8 +188,7 @@ void LinkEndToEnd::farEndClosingMidReply() {
     QVERIFY(reply.portLost);
     QVERIFY2(!reply.text.empty() && looksLikeClock(reply.text, true) && reply.text.size() < 17,
              reply.text.c_str());
-    QVERIFY(port.failed());
-    QVERIFY(!port.isOpen());
+    QVERIFY(port.failed() && !port.isOpen());
     QVERIFY2(port.errorCount() <= 2, std::to_string(port.errorCount()).c_str());
     QVERIFY2(clock.yieldCount() < 100, std::to_string(clock.yieldCount()).c_str());
     QVERIFY(ui.messages.empty());
