@@ -26,10 +26,8 @@ class QueriesTest : public QObject {
 
 private slots:
     void clock();
-    void recordingRateAndChannels();
-    void recordingRateAndChannels_data();
-    void recordingReplyThatCannotBeShownChangesNothing();
-    void recordingReplyThatCannotBeShownChangesNothing_data();
+    void recording();
+    void recording_data();
     void recordingWithoutWakeUp();
     void converterTypeAndRecordingScales();
     void flowAcquisition();
@@ -76,70 +74,51 @@ void QueriesTest::clock() {
     }
 }
 
-void QueriesTest::recordingRateAndChannels_data() {
+void QueriesTest::recording_data() {
     QTest::addColumn<QString>("reply");
-    QTest::addColumn<bool>("off");
-    QTest::addColumn<int>("rateIndex");
-    QTest::addColumn<int>("channel");
-    QTest::newRow("12 hour, A/B") << "00 00 00 00 00 0C 02 00" << false << 12 << 2;
-    QTest::newRow("10 sec, A") << "00 00 00 00 00 00 00 00" << false << 0 << 0;
-    QTest::newRow("24 hour") << "00 00 00 00 00 0D 00" << false << 13 << 0;
-    QTest::newRow("10 min") << "00 00 00 00 00 06 02" << false << 6 << 2;
-    QTest::newRow("off hides the list whatever the channel") << "00 00 00 00 00 0F 02 00" << true << -1 << -1;
-    QTest::newRow("off with a short reply") << "00 00 00 00 00 0F" << true << -1 << -1;
-    QTest::newRow("no option for channel code 1") << "00 00 00 00 00 03 01" << false << 3 << -1;
-    QTest::newRow("no channel code") << "00 00 00 00 00 03" << false << 3 << -1;
+    QTest::addColumn<bool>("answered");
+    QTest::addColumn<QString>("shown"); // recording off, rate index, channel, rate and channel codes
+    QTest::newRow("12 hour, A/B") << "00 00 00 00 00 0C 02 00\r" << true << "0 12 2 C2";
+    QTest::newRow("10 sec, A") << "00 00 00 00 00 00 00 00\r" << true << "0 0 0 00";
+    QTest::newRow("24 hour") << "00 00 00 00 00 0D 00\r" << true << "0 13 0 D0";
+    QTest::newRow("10 min") << "00 00 00 00 00 06 02\r" << true << "0 6 2 62";
+    QTest::newRow("off hides the list whatever the channel")
+        << "00 00 00 00 00 0F 02 00\r" << true << "1 -1 -1 F2";
+    QTest::newRow("off with a short reply") << "00 00 00 00 00 0F\r" << true << "1 -1 -1 F";
+    QTest::newRow("no option for channel code 1") << "00 00 00 00 00 03 01\r" << true << "0 3 -1 31";
+    QTest::newRow("no channel code") << "00 00 00 00 00 03\r" << true << "0 3 -1 3";
+    // Replies that cannot be shown change nothing.
+    QTest::newRow("time-out") << "" << false << "0 5 2 52";
+    QTest::newRow("16 characters") << "00 00 00 00 00 0" << false << "0 5 2 52";
+    QTest::newRow("rate code E") << "00 00 00 00 00 0E 02\r" << false << "0 5 2 52";
+    QTest::newRow("rate code not hex") << "00 00 00 00 00 0? 02\r" << false << "0 5 2 52";
+    QTest::newRow("lower-case rate code") << "00 00 00 00 00 0c 02\r" << false << "0 5 2 52";
 }
 
-void QueriesTest::recordingRateAndChannels() {
+void QueriesTest::recording() {
     QFETCH(QString, reply);
-    QFETCH(bool, off);
-    QFETCH(int, rateIndex);
-    QFETCH(int, channel);
+    QFETCH(bool, answered);
+    QFETCH(QString, shown);
     Rig rig;
     rig.wakeUps("");
-    rig.port.onCommand("B00").reply(reply.toStdString() + "\r");
-    rig.model.recordingOff = !off;
-    rig.model.lumatrixRateIndex = 5;
-    rig.model.recChannel = 0;
-
-    QCOMPARE(config::getRecording(rig.model, rig.link), QueryResult::Answered);
-
-    QCOMPARE(rig.port.written(), wake + "B00\r");
-    QCOMPARE(rig.model.recordingOff, off);
-    QCOMPARE(rig.model.lumatrixRateIndex, rateIndex);
-    QCOMPARE(rig.model.recChannel, channel);
-    QCOMPARE(rig.model.recRateCode + rig.model.recChannelCode, reply.mid(16, 1) + reply.mid(19, 1));
-    QCOMPARE(rig.calls(), std::string("lockPanels | unlockPanels"));
-}
-
-void QueriesTest::recordingReplyThatCannotBeShownChangesNothing_data() {
-    QTest::addColumn<QString>("reply");
-    QTest::newRow("time-out") << "";
-    QTest::newRow("16 characters") << "00 00 00 00 00 0";
-    QTest::newRow("rate code E") << "00 00 00 00 00 0E 02\r";
-    QTest::newRow("rate code not hex") << "00 00 00 00 00 0? 02\r";
-    QTest::newRow("lower-case rate code") << "00 00 00 00 00 0c 02\r";
-}
-
-void QueriesTest::recordingReplyThatCannotBeShownChangesNothing() {
-    QFETCH(QString, reply);
-    Rig rig;
-    rig.wakeUps("");
-    if (!reply.isEmpty())
-        rig.port.onCommand("B00").reply(reply.toStdString());
+    rig.port.onCommand("B00").reply(reply.toStdString());
     rig.model.lumatrixRateIndex = 5;
     rig.model.recChannel = 2;
     rig.model.recRateCode = "5";
     rig.model.recChannelCode = "2";
 
-    QCOMPARE(config::getRecording(rig.model, rig.link), QueryResult::NoAnswer);
+    QCOMPARE(config::getRecording(rig.model, rig.link),
+             answered ? QueryResult::Answered : QueryResult::NoAnswer);
 
-    QVERIFY(!rig.model.recordingOff);
-    QCOMPARE(rig.model.lumatrixRateIndex * 10 + rig.model.recChannel, 52);
-    QCOMPARE(rig.model.recRateCode + rig.model.recChannelCode, QString("52"));
-    QVERIFY(rig.ui.messages.empty());
-    QVERIFY(!rig.ui.panelsLocked);
+    const config::ConfigModel& m = rig.model;
+    QCOMPARE(QString("%1 %2 %3 %4%5")
+                 .arg(int(m.recordingOff))
+                 .arg(m.lumatrixRateIndex)
+                 .arg(m.recChannel)
+                 .arg(m.recRateCode, m.recChannelCode),
+             shown);
+    QCOMPARE(rig.port.written(), wake + "B00\r");
+    QCOMPARE(rig.calls(), std::string("lockPanels | unlockPanels"));
 }
 
 void QueriesTest::recordingWithoutWakeUp() {

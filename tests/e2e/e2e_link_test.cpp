@@ -33,6 +33,17 @@ QString q(const std::string& text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// The emulator, and the program's real port, clock and link to it.
+struct Line {
+    explicit Line(const QString& faults = {}) : sim(QStringLiteral("lumatrix"), portNumber, faults) {}
+    Emulator sim;
+    devlink::QtSerialPort port;
+    devlink::SystemClock clock;
+    testsupport::RecordingUi ui;
+    Link link{port, clock, ui, portNumber};
+};
+
+// The transcript as "what | outcome" lines.
 QString describe(const std::vector<TranscriptLine>& lines) {
     QStringList out;
     for (const auto& l : lines)
@@ -67,12 +78,9 @@ private slots:
 // A wake-up on its own, a clock query, a scale write after a wake-up and the slot read back; the
 // emulator saw exactly the wake-up byte answered by "!", then the command and CR, every time.
 void LinkEndToEnd::wakeUpQueryWriteAndReadBack() {
-    Emulator sim(QStringLiteral("lumatrix"), portNumber);
-    QVERIFY2(sim.started(), qPrintable(sim.error()));
-    devlink::QtSerialPort port;
-    devlink::SystemClock clock;
-    testsupport::RecordingUi ui;
-    Link link(port, clock, ui, portNumber);
+    Line line;
+    QVERIFY2(line.sim.started(), qPrintable(line.sim.error()));
+    auto& [sim, port, clock, ui, link] = line;
 
     QCOMPARE(link.wakeUp(devlink::lumatrixNotConnected), devlink::Wake::Awake);
     link.closePort();
@@ -101,23 +109,12 @@ void LinkEndToEnd::wakeUpQueryWriteAndReadBack() {
     sim.stop();
     // Kept in the test log: the bytes of a whole conversation as the instrument saw them.
     qInfo("emulator transcript:\n%s", qPrintable(sim.transcriptText()));
-    const auto lines = sim.transcript();
     const QString dump = q(std::string(enc::rightChars(back.text, 50)));
-    const std::vector<std::pair<QString, QString>> expected{
-        {QStringLiteral("<80>"), QStringLiteral("-> !")},
-        {QStringLiteral("<80>"), QStringLiteral("-> !")},
-        {QStringLiteral("H<CR>"), QStringLiteral("-> ") + q(time.text) + QStringLiteral("<CR>")},
-        {QStringLiteral("<80>"), QStringLiteral("-> !")},
-        {q(write) + QStringLiteral("<CR>"), QStringLiteral("(memory 21C0 <- 15 bytes)")},
-        {QStringLiteral("<80>"), QStringLiteral("-> !")},
-        {q(readCommand) + QStringLiteral("<CR>"),
-         QStringLiteral("-> ") + dump.chopped(2) + QStringLiteral("<CR><LF>")},
-    };
-    QVERIFY2(lines.size() == expected.size(), qPrintable(describe(lines)));
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        QCOMPARE(lines[i].what, expected[i].first);
-        QCOMPARE(lines[i].outcome, expected[i].second);
-    }
+    QCOMPARE(describe(sim.transcript()),
+             QStringList({"<80> | -> !", "<80> | -> !", "H<CR> | -> " + q(time.text) + "<CR>", "<80> | -> !",
+                          q(write) + "<CR> | (memory 21C0 <- 15 bytes)", "<80> | -> !",
+                          q(readCommand) + "<CR> | -> " + dump.chopped(2) + "<CR><LF>"})
+                 .join('\n'));
     // The write is the scale slot's address and its 15 bytes, nothing else.
     QCOMPARE(q(write), QStringLiteral("e21C0") + q(enc::scaleRecordHex(record)));
 }
@@ -125,12 +122,9 @@ void LinkEndToEnd::wakeUpQueryWriteAndReadBack() {
 // No "!" ever: two wake-up bytes each followed by a lone CR, one message, the port closed, and the
 // command never sent.
 void LinkEndToEnd::silentInstrument() {
-    Emulator sim(QStringLiteral("lumatrix"), portNumber, QStringLiteral("never-wake"));
-    QVERIFY2(sim.started(), qPrintable(sim.error()));
-    devlink::QtSerialPort port;
-    devlink::SystemClock clock;
-    testsupport::RecordingUi ui;
-    Link link(port, clock, ui, portNumber);
+    Line line(QStringLiteral("never-wake"));
+    QVERIFY2(line.sim.started(), qPrintable(line.sim.error()));
+    auto& [sim, port, clock, ui, link] = line;
 
     const Reply reply = link.exchange(Exchange::registerQuery("B02"));
 
@@ -141,25 +135,16 @@ void LinkEndToEnd::silentInstrument() {
     QVERIFY2(clock.yieldCount() < 40, std::to_string(clock.yieldCount()).c_str());
 
     sim.stop();
-    const auto lines = sim.transcript();
-    QVERIFY2(lines.size() == 4, qPrintable(describe(lines)));
-    for (std::size_t i = 0; i < lines.size(); i += 2) {
-        QCOMPARE(lines[i].what, QStringLiteral("<80>"));
-        QCOMPARE(lines[i].outcome, QStringLiteral("(not answered: never-wake)"));
-        QCOMPARE(lines[i + 1].what, QStringLiteral("<CR>"));
-        QCOMPARE(lines[i + 1].outcome, QStringLiteral("(lone CR: ignored)"));
-    }
+    const QString unanswered = QStringLiteral("<80> | (not answered: never-wake)\n<CR> | (lone CR: ignored)");
+    QCOMPARE(describe(sim.transcript()), unanswered + '\n' + unanswered);
 }
 
 // The emulator dies while its characters trickle in: the exchange ends at once with what arrived,
 // the port closed by us, and no busy waiting on the dead line.
 void LinkEndToEnd::farEndClosingMidReply() {
-    Emulator sim(QStringLiteral("lumatrix"), portNumber, QStringLiteral("slow-chars=50"));
-    QVERIFY2(sim.started(), qPrintable(sim.error()));
-    devlink::QtSerialPort port;
-    devlink::SystemClock clock;
-    testsupport::RecordingUi ui;
-    Link link(port, clock, ui, portNumber);
+    Line line(QStringLiteral("slow-chars=50"));
+    QVERIFY2(line.sim.started(), qPrintable(line.sim.error()));
+    auto& [sim, port, clock, ui, link] = line;
 
     // Once the emulator has taken the command, its 18 reply characters need 0.9 s; it is killed after
     // about a third of them.
@@ -194,12 +179,9 @@ void LinkEndToEnd::farEndClosingMidReply() {
     QVERIFY(ui.messages.empty());
 
     // The command went out after its "!"; the emulator logged nothing after it.
-    const auto lines = sim.transcript();
-    QVERIFY2(lines.size() == 2, qPrintable(describe(lines)));
-    QCOMPARE(lines[0].what, QStringLiteral("<80>"));
-    QCOMPARE(lines[0].outcome, QStringLiteral("-> !"));
-    QCOMPARE(lines[1].what, QStringLiteral("H<CR>"));
-    QVERIFY(lines[1].outcome.startsWith(QStringLiteral("-> ") + q(reply.text)));
+    const QString transcript = describe(sim.transcript());
+    QVERIFY2(transcript.startsWith("<80> | -> !\nH<CR> | -> " + q(reply.text)) && transcript.count('\n') == 1,
+             qPrintable(transcript));
 
     // With the instrument gone the next exchange finds nothing, and says so once.
     QVERIFY(link.exchange(Exchange::registerQuery("B02")).notConnected());
