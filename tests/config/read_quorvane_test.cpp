@@ -84,7 +84,6 @@ private slots:
     void decimalPointByte();
     void decimalPointByte_data();
     void formulaPiecesFillTheConstantsAndGrowText1();
-    void absentInstrumentShowsOneMessage();
     void missingRepliesAndWakeUps();
     void cutReplies();
 };
@@ -178,34 +177,14 @@ void ReadQuorvaneTest::formulaPiecesFillTheConstantsAndGrowText1() {
     QCOMPARE(a.formula, QString("1.52.2530.1x*a+k/t"));
 }
 
-void ReadQuorvaneTest::absentInstrumentShowsOneMessage() {
-    Rig rig(InstrumentKind::Quorvane);
-    rig.port.on(wake).repeat();
-    script(rig);
-    rig.model.channel(2).label = "old";
-    rig.model.channel(1).dp = 3;
-
-    QCOMPARE(config::readConfiguration(rig.model, rig.link), ReadResult::NotConnected);
-
-    QCOMPARE(rig.port.written(), wake + "\r" + wake + "\r");
-    QCOMPARE(rig.ui.messages.size(), std::size_t(1));
-    QVERIFY(rig.calls().ends_with("closeProgress 0 | message Connection error: Quorvane not connected! | "
-                                  "unlockPanels"));
-    // The fields were cleared before the read.
-    QVERIFY(rig.model.channel(2).label.isEmpty());
-    QCOMPARE(rig.model.channel(1).dp, -1);
-    QVERIFY(rig.model.configRead);
-    QVERIFY(!rig.port.isOpen());
-}
-
 void ReadQuorvaneTest::missingRepliesAndWakeUps() {
     // What every read with a reply or a wake-up missing must do.
     const auto read = [](Rig& rig, const std::string& wakeUps, const std::string& skip, ReadResult result,
-                         std::size_t commands, std::size_t messages, const Instrument& in = {}) {
+                         const std::string& written, std::size_t messages, const Instrument& in = {}) {
         rig.wakeUps(wakeUps);
         script(rig, in, skip);
         QCOMPARE(config::readConfiguration(rig.model, rig.link), result);
-        QCOMPARE(rig.port.written(), commandBytes(commands));
+        QCOMPARE(rig.port.written(), written);
         QCOMPARE(rig.ui.messages.size(), messages);
         if (messages)
             QCOMPARE(rig.ui.messages[0].text, std::string("Quorvane not connected!"));
@@ -214,14 +193,24 @@ void ReadQuorvaneTest::missingRepliesAndWakeUps() {
         QVERIFY(!rig.port.isOpen());
     };
 
+    Rig absent(InstrumentKind::Quorvane); // one message; the fields were cleared before the read
+    absent.model.channel(2).label = "old";
+    absent.model.channel(1).dp = 3;
+    read(absent, "nn", "", ReadResult::NotConnected, wake + "\r" + wake + "\r", 1);
+    QVERIFY(absent.calls().ends_with("closeProgress 0 | message Connection error: Quorvane not connected! | "
+                                     "unlockPanels"));
+    QVERIFY(absent.model.channel(2).label.isEmpty());
+    QCOMPARE(absent.model.channel(1).dp, -1);
+    QVERIFY(absent.model.configRead);
+
     Rig input(InstrumentKind::Quorvane); // an input's reply times out: stops silently
-    read(input, "", "C0022A0", ReadResult::Stopped, 2, 0);
+    read(input, "", "C0022A0", ReadResult::Stopped, commandBytes(2), 0);
     QCOMPARE(input.model.channel(1).label, QString("FlwA"));
     QVERIFY(input.model.channel(2).label.isEmpty());
 
     // A block's wake-up unanswered: no lone CR, the command still goes, on a port opened again.
     Rig block(InstrumentKind::Quorvane);
-    read(block, "yyyn", "C003FB0", ReadResult::Stopped, 4, 1);
+    read(block, "yyyn", "C003FB0", ReadResult::Stopped, commandBytes(4), 1);
     QCOMPARE(block.port.openCount(), 2);
     // Nothing of the blocks is shown when one of them is missing.
     QCOMPARE(block.model.channel(1).dp, -1);
@@ -229,12 +218,12 @@ void ReadQuorvaneTest::missingRepliesAndWakeUps() {
     QCOMPARE(block.model.channel(2).label, QString("B   "));
 
     Rig late(InstrumentKind::Quorvane); // ... and a late instrument answers it
-    read(late, "yyyn", "", ReadResult::Completed, 9, 1);
+    read(late, "yyyn", "", ReadResult::Completed, commandBytes(9), 1);
     QCOMPARE(late.model.channel(1).convTOT, QString("-36"));
     QCOMPARE(late.model.channel(1).formula, QString("A*X"));
 
     Rig formula(InstrumentKind::Quorvane); // a formula block's wake-up unanswered: goes on
-    read(formula, "yyyyyyn", "C003FE0", ReadResult::Completed, 9, 1,
+    read(formula, "yyyyyyn", "C003FE0", ReadResult::Completed, commandBytes(9), 1,
          {.formula = padded("1.5", 8) + padded("2", 8) + padded("3", 8) + padded("4", 8) + padded("x", 16)});
     const FlowChannel& a = formula.model.channel(1);
     QCOMPARE(a.formula, QString("1.52x"));

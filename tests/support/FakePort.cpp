@@ -6,21 +6,6 @@
 
 namespace testsupport {
 
-FakePort::Rule& FakePort::Rule::reply(std::string bytes, double after, double gap) {
-    pieces.push_back({std::move(bytes), after, gap});
-    return *this;
-}
-
-FakePort::Rule& FakePort::Rule::thenFail(double after) {
-    failAfter = after;
-    return *this;
-}
-
-FakePort::Rule& FakePort::Rule::repeat() {
-    repeating = true;
-    return *this;
-}
-
 FakePort::FakePort(VirtualClock& clock, std::string device) : clock_(clock), device_(std::move(device)) {
     clock_.addSource(this);
 }
@@ -36,9 +21,7 @@ FakePort::Rule& FakePort::on(std::string trigger) {
 }
 
 FakePort::Rule& FakePort::onCommand(std::string_view command) {
-    std::string trigger(command);
-    trigger += '\r';
-    return on(std::move(trigger));
+    return on(std::string(command) + '\r');
 }
 
 void FakePort::answerWakeUps(double after) {
@@ -58,16 +41,13 @@ std::vector<FakePort::Event> FakePort::writes() const {
 
 std::string FakePort::written() const {
     std::string result;
-    for (const Event& e : events_) {
-        if (e.kind == Event::Write)
-            result += e.bytes;
-    }
+    for (const Event& e : writes())
+        result += e.bytes;
     return result;
 }
 
 int FakePort::openCount() const {
-    return static_cast<int>(
-        std::count_if(events_.begin(), events_.end(), [](const Event& e) { return e.kind == Event::Open; }));
+    return static_cast<int>(std::ranges::count(events_, Event::Open, &Event::kind));
 }
 
 devlink::OpenStatus FakePort::open(int portNumber) {

@@ -29,11 +29,20 @@ public:
         // The reply: its first byte arrives `after` seconds after the trigger, each further byte
         // `gap` seconds after the one before. May be called again to add a later piece, timed
         // from the end of the previous one.
-        Rule& reply(std::string bytes, double after = 0.005, double gap = 0.0);
+        Rule& reply(std::string bytes, double after = 0.005, double gap = 0.0) {
+            pieces.push_back({std::move(bytes), after, gap});
+            return *this;
+        }
         // The device goes away `after` seconds after the last reply byte (or the trigger).
-        Rule& thenFail(double after = 0.0);
+        Rule& thenFail(double after = 0.0) {
+            failAfter = after;
+            return *this;
+        }
         // Fire on every occurrence of the trigger, not only the next one.
-        Rule& repeat();
+        Rule& repeat() {
+            repeating = true;
+            return *this;
+        }
 
     private:
         friend class FakePort;

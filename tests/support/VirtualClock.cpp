@@ -50,14 +50,6 @@ void VirtualClock::moveTo(double time) {
     deliver();
 }
 
-void VirtualClock::addSource(EventSource* source) {
-    sources_.push_back(source);
-}
-
-void VirtualClock::removeSource(EventSource* source) {
-    std::erase(sources_, source);
-}
-
 void VirtualClock::deliver() {
     for (EventSource* source : sources_)
         source->deliverDue(time_);

@@ -47,8 +47,8 @@ public:
     // Runs at the start of every yield (not recursively).
     std::function<void()> onYield;
 
-    void addSource(EventSource* source);
-    void removeSource(EventSource* source);
+    void addSource(EventSource* source) { sources_.push_back(source); }
+    void removeSource(EventSource* source) { std::erase(sources_, source); }
 
 private:
     double nextEventBefore(double limit) const;
