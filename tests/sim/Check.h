@@ -1,6 +1,8 @@
-// A minimal check harness for the emulator's plain C++ tests: every failed check is printed with its line,
-// and the test fails when any did.
+// A minimal check harness for the emulator's plain C++ tests: every failed check is printed with its line
+// (bytes as the transcript shows them), and the test fails when any did.
 #pragma once
+
+#include "SimCore.h"
 
 #include <cstdio>
 #include <string>
@@ -16,25 +18,10 @@ inline void report(bool ok, int line, const std::string& what) {
     }
 }
 
-// Line ends and other bytes outside printable ASCII escaped, so a reply's exact bytes show in a failure.
-inline std::string quoted(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        char piece[8];
-        std::snprintf(piece, sizeof piece,
-                      c == '\r'                 ? "\\r"
-                      : c == '\n'               ? "\\n"
-                      : (c < 0x20 || c >= 0x7F) ? "\\x%02X"
-                                                : "%c",
-                      c);
-        out += piece;
-    }
-    return out + "\"";
-}
-
 inline void checkEq(const std::string& actual, const std::string& expected, const char* expr, int line) {
     report(actual == expected, line,
-           std::string(expr) + " == " + quoted(expected) + " (got " + quoted(actual) + ")");
+           std::string(expr) + " == \"" + sim::visible(expected) + "\" (got \"" + sim::visible(actual) +
+               "\")");
 }
 
 } // namespace simtest

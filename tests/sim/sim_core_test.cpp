@@ -363,18 +363,10 @@ void faultLists() {
 } // namespace
 
 int main() {
-    wakeUpAndLineRules();
-    clockQueryAndSetting();
-    memoryDumpLayout();
-    scaleWriteReadsBack();
-    flowMemoryWritesReadBack();
-    registerQueriesAfterWrites();
-    flowUnitQueries();
-    downloadBlocks();
-    wakeUpFaults();
-    replyFaultsAndPacing();
-    stateSavedAndLoaded();
-    faultLists();
+    for (auto test : {wakeUpAndLineRules, clockQueryAndSetting, memoryDumpLayout, scaleWriteReadsBack,
+                      flowMemoryWritesReadBack, registerQueriesAfterWrites, flowUnitQueries, downloadBlocks,
+                      wakeUpFaults, replyFaultsAndPacing, stateSavedAndLoaded, faultLists})
+        test();
     if (simtest::failures == 0)
         std::puts("all emulator core checks passed");
     return simtest::failures == 0 ? 0 : 1;

@@ -3,6 +3,7 @@
 // a missed wake-up, a clean stop, and the state it keeps between runs.
 #include "Check.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -16,7 +17,6 @@
 #include <termios.h>
 #include <unistd.h>
 #include <utility>
-#include <vector>
 
 namespace {
 
@@ -35,53 +35,11 @@ bool exists(const std::string& path) {
     return lstat(path.c_str(), &st) == 0;
 }
 
-struct Child {
-    pid_t pid = -1;
-    int out = -1; // its standard output
-};
-
-Child spawn(const std::vector<std::string>& args) {
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0)
-        return {};
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(pipeFds[1], STDOUT_FILENO);
-        dup2(open("/dev/null", O_WRONLY), STDERR_FILENO);
-        close(pipeFds[0]);
-        close(pipeFds[1]);
-        std::vector<char*> argv{const_cast<char*>(simPath.c_str())};
-        for (const auto& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(simPath.c_str(), argv.data());
-        _exit(127);
-    }
-    close(pipeFds[1]);
-    return {pid, pipeFds[0]};
-}
-
-// Exit code of the child, or -1 if it did not end within five seconds (it is then killed).
-int waitExit(const Child& c) {
-    const auto end = Clock::now() + std::chrono::seconds(5);
-    int status = 0;
-    pid_t r = 0;
-    while ((r = waitpid(c.pid, &status, WNOHANG)) != c.pid && Clock::now() < end)
-        usleep(5000);
-    if (r != c.pid) {
-        kill(c.pid, SIGKILL);
-        waitpid(c.pid, &status, 0);
-    }
-    close(c.out);
-    return r != c.pid ? -1 : WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-// Reads from fd until `length` characters (or, with no length, a line) arrived, the far end closed, or the
-// time is up.
-std::string readUntil(int fd, double seconds, std::size_t length = 0) {
+// Reads from fd until `done` says the text is complete, the far end closed, or the time is up.
+template <typename Done> std::string readUntil(int fd, double seconds, Done done) {
     std::string text;
     const auto end = Clock::now() + std::chrono::duration<double>(seconds);
-    while (length ? text.size() < length : text.find('\n') == std::string::npos) {
+    while (!done(text)) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
         pollfd p{fd, POLLIN, 0};
         char buffer[256];
@@ -95,12 +53,30 @@ std::string readUntil(int fd, double seconds, std::size_t length = 0) {
     return text;
 }
 
-int runToEnd(const std::vector<std::string>& args, std::string* output = nullptr) {
-    const Child c = spawn(args);
-    const std::string text = readUntil(c.out, 5, std::string::npos);
+// Starts the emulator through the shell, which prints its own process id and then becomes the emulator.
+FILE* launch(const std::string& args) {
+    return popen(("echo $$; exec '" + simPath + "' " + args + " 2>/dev/null").c_str(), "r");
+}
+
+// Waits for the emulator's end (the test's time limit catches one that never ends).
+int exitCode(FILE* sim) {
+    const int status = pclose(sim);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int runToEnd(const std::string& args, std::string* output = nullptr) {
+    FILE* sim = launch(args);
+    const std::string text = readUntil(fileno(sim), 5, [](const std::string&) { return false; });
     if (output)
         *output = text;
-    return waitExit(c);
+    return exitCode(sim);
+}
+
+// The process id and the first line the emulator prints.
+std::pair<pid_t, std::string> started(FILE* sim) {
+    const std::string text = readUntil(
+        fileno(sim), 5, [](const std::string& t) { return std::count(t.begin(), t.end(), '\n') >= 2; });
+    return {static_cast<pid_t>(std::atoi(text.c_str())), text.substr(text.find('\n') + 1)};
 }
 
 int openLine(const std::string& link) {
@@ -118,37 +94,38 @@ int openLine(const std::string& link) {
 // Sends bytes and collects the reply of `length` characters.
 std::string exchange(int fd, const std::string& bytes, std::size_t length, double seconds = 2.0) {
     CHECK(write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()));
-    return readUntil(fd, seconds, length);
+    return readUntil(fd, seconds, [length](const std::string& t) { return t.size() >= length; });
 }
 
 void commandLine() {
     std::string out;
-    CHECK(runToEnd({"--help"}, &out) == 0);
+    CHECK(runToEnd("--help", &out) == 0);
     CHECK(out.find("Usage: instrument-sim --kind lumatrix|quorvane --link PATH") != std::string::npos);
     // Usage errors end with 2, a link or transcript that cannot be made with 1, and nothing is left behind; a
     // regular file in the link's place is not overwritten.
-    const std::string link = dir + "/unused", regular = dir + "/regular";
+    const std::string link = " --link " + dir + "/unused", regular = dir + "/regular";
     std::ofstream(regular) << "keep me";
-    const std::pair<std::vector<std::string>, int> cases[] = {
-        {{"--bogus"}, 2},
-        {{"--kind", "lumatrix"}, 2},
-        {{"--kind", "flowmeter", "--link", link}, 2},
-        {{"--kind", "lumatrix", "--link", link, "--faults", "sleepy"}, 2},
-        {{"--kind", "lumatrix", "--link", link, "--baud", "fast"}, 2},
-        {{"--kind", "lumatrix", "--link", dir + "/no/such/folder/link"}, 1},
-        {{"--kind", "lumatrix", "--link", link, "--transcript", dir + "/no/such/t.log"}, 1},
-        {{"--kind", "lumatrix", "--link", regular}, 1},
+    const std::pair<std::string, int> cases[] = {
+        {"--bogus", 2},
+        {"--kind lumatrix", 2},
+        {"--kind flowmeter" + link, 2},
+        {"--kind lumatrix --faults sleepy" + link, 2},
+        {"--kind lumatrix --baud fast" + link, 2},
+        {"--kind lumatrix --link " + dir + "/no/such/folder/link", 1},
+        {"--kind lumatrix --transcript " + dir + "/no/such/t.log" + link, 1},
+        {"--kind lumatrix --link " + regular, 1},
     };
     for (const auto& [args, code] : cases)
         CHECK(runToEnd(args) == code);
-    CHECK(readAll(regular) == "keep me" && !exists(link));
+    CHECK(readAll(regular) == "keep me" && !exists(dir + "/unused"));
 }
 
 void liveInstrument() {
     const std::string link = dir + "/lumatrix", log = dir + "/lumatrix.log", state = dir + "/lumatrix.state";
-    const Child sim = spawn({"--kind", "lumatrix", "--link", link, "--transcript", log, "--state", state,
-                             "--faults", "miss-wake=3"});
-    CHECK_EQ(readUntil(sim.out, 5), "export SERIAL_COM1=" + link + "\n");
+    FILE* sim = launch("--kind lumatrix --faults miss-wake=3 --link " + link + " --transcript " + log +
+                       " --state " + state);
+    const auto [pid, line] = started(sim);
+    CHECK_EQ(line, "export SERIAL_COM1=" + link + "\n");
 
     int fd = openLine(link);
     CHECK_EQ(exchange(fd, "\x80", 1), "!");
@@ -166,8 +143,8 @@ void liveInstrument() {
     CHECK_EQ(exchange(fd, "C002010\r", 50), "03 2D 13 88 2B 13 88 47 4E 20 32 56 20 20 20 00 \r\n");
     close(fd);
 
-    kill(sim.pid, SIGTERM);
-    CHECK(waitExit(sim) == 0 && !exists(link));
+    kill(pid, SIGTERM);
+    CHECK(exitCode(sim) == 0 && !exists(link));
     const std::string transcript = readAll(log);
     for (const char* line : {"  <80>  -> !\n", "  H<CR>  -> ", "  <80>  (not answered: miss-wake=3)\n",
                              "  <CR>  (lone CR: ignored)\n"})
@@ -176,15 +153,16 @@ void liveInstrument() {
           std::string::npos);
 
     // The state file belongs to one kind of instrument, and it brings the written slot back.
-    CHECK(runToEnd({"--kind", "quorvane", "--link", link, "--state", state}) == 1);
-    const Child again = spawn({"--kind", "lumatrix", "--link", link, "--state", state, "--com", "7"});
-    CHECK_EQ(readUntil(again.out, 5), "export SERIAL_COM7=" + link + "\n");
+    CHECK(runToEnd("--kind quorvane --link " + link + " --state " + state) == 1);
+    FILE* again = launch("--kind lumatrix --com 7 --link " + link + " --state " + state);
+    const auto [againPid, againLine] = started(again);
+    CHECK_EQ(againLine, "export SERIAL_COM7=" + link + "\n");
     fd = openLine(link);
     CHECK_EQ(exchange(fd, "\x80", 1), "!");
     CHECK_EQ(exchange(fd, "C002010\r", 50).substr(0, 45), "03 2D 13 88 2B 13 88 47 4E 20 32 56 20 20 20 ");
     close(fd);
-    kill(again.pid, SIGINT);
-    CHECK(waitExit(again) == 0 && !exists(link));
+    kill(againPid, SIGINT);
+    CHECK(exitCode(again) == 0 && !exists(link));
 }
 
 } // namespace
