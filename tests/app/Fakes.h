@@ -4,9 +4,10 @@
 #include "app/MessageBoxes.h"
 #include "link/Port.h"
 
+#include <QList>
+#include <QMap>
 #include <QString>
 #include <deque>
-#include <map>
 #include <vector>
 
 namespace testing {
@@ -14,22 +15,16 @@ namespace testing {
 // A port whose open() result is chosen per port number; it never carries data.
 class FakePort : public devlink::Port {
 public:
-    std::map<int, devlink::OpenStatus> results; // missing: Opened
-    std::vector<int> opened;
-    int closes = 0;
+    QMap<int, devlink::OpenStatus> results; // missing: Opened
+    QList<int> opened;
 
     devlink::OpenStatus open(int portNumber) override {
         opened.push_back(portNumber);
-        auto it = results.find(portNumber);
-        const auto status = it == results.end() ? devlink::OpenStatus::Opened : it->second;
+        const auto status = results.value(portNumber, devlink::OpenStatus::Opened);
         open_ = status == devlink::OpenStatus::Opened;
         return status;
     }
-    void close() override {
-        if (open_)
-            ++closes;
-        open_ = false;
-    }
+    void close() override { open_ = false; }
     bool isOpen() const override { return open_; }
     void write(std::string_view) override {}
     int bytesWaiting() override { return 0; }
@@ -43,44 +38,32 @@ private:
     bool open_ = false;
 };
 
-// Answers every message box from a script (OK when the script has run out) and keeps the requests.
-class ScriptedAnswers {
-public:
-    ScriptedAnswers() {
-        previous_ = app::setMessageAnswerer([this](const app::MessageRequest& r) {
-            asked.push_back(r);
-            if (answers.empty())
-                return devlink::Answer::Ok;
-            const devlink::Answer a = answers.front();
-            answers.pop_front();
-            return a;
-        });
-    }
-    ~ScriptedAnswers() { app::setMessageAnswerer(previous_); }
-    ScriptedAnswers(const ScriptedAnswers&) = delete;
-    ScriptedAnswers& operator=(const ScriptedAnswers&) = delete;
+// A named child, reported when it is missing.
+template <typename T = QWidget> T* child(QObject& parent, const QString& name) {
+    T* found = parent.findChild<T*>(name);
+    if (!found)
+        qWarning("missing %s", qPrintable(name));
+    return found;
+}
 
-    std::deque<devlink::Answer> answers;
-    std::vector<app::MessageRequest> asked;
-
-private:
-    app::MessageAnswerer previous_;
-};
-
-// A main window on a fake port whose message boxes are answered from a script.
+// A main window on a fake port. Its message boxes are answered from a script (OK when the script has run
+// out), and the requests are kept.
 struct Fixture {
     FakePort port;
-    ScriptedAnswers answers;
+    std::deque<devlink::Answer> answers;
+    std::vector<app::MessageRequest> asked;
+    app::MessageAnswerer previous = app::setMessageAnswerer([this](const app::MessageRequest& r) {
+        asked.push_back(r);
+        const devlink::Answer a = answers.empty() ? devlink::Answer::Ok : answers.front();
+        if (!answers.empty())
+            answers.pop_front();
+        return a;
+    });
     app::MainWindow window;
 
     explicit Fixture(config::InstrumentKind kind = config::InstrumentKind::Lumatrix) : window(kind, port) {}
-    // A named child of the window, reported when it is missing.
-    template <typename T = QWidget> T* get(const QString& name) {
-        T* child = window.findChild<T*>(name);
-        if (!child)
-            qWarning("missing %s", qPrintable(name));
-        return child;
-    }
+    ~Fixture() { app::setMessageAnswerer(previous); }
+    template <typename T = QWidget> T* get(const QString& name) { return child<T>(window, name); }
 };
 
 } // namespace testing

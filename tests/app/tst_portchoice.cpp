@@ -1,11 +1,8 @@
 // Port choice by comport(i) and cmbPort: the open-and-close test, the messages, and the fallback to Com 1.
 #include "Fakes.h"
 
-#include <QComboBox>
-#include <QRadioButton>
-#include <QRegularExpression>
-#include <QStatusBar>
-#include <QTest>
+#include <QtTest>
+#include <QtWidgets>
 
 using devlink::OpenStatus;
 
@@ -28,15 +25,13 @@ QRadioButton* comport(testing::Fixture& f, int i) {
 void PortChoiceTest::startsOnComOneWithTheListOff() {
     testing::Fixture f;
     auto* list = f.get<QComboBox>("cmbPort");
-    QVERIFY(comport(f, 1)->isChecked() && !list->isEnabled() && list->currentIndex() == -1);
-    QCOMPARE(list->count(), 251);
-    QCOMPARE(list->itemText(0), QString("Com 5"));
-    QCOMPARE(list->itemText(250), QString("Com 255"));
-    QCOMPARE(f.window.model().portNumber, 1);
+    QVERIFY(comport(f, 1)->isChecked() && f.window.model().portNumber == 1);
+    QVERIFY(!list->isEnabled() && list->currentIndex() == -1 && list->count() == 251);
+    QCOMPARE(list->itemText(0) + ".." + list->itemText(250), QString("Com 5..Com 255"));
     QVERIFY(f.port.opened.empty()); // nothing is tested before the user chooses
     // The device behind each number is shown, since on Linux the number alone says little.
-    QCOMPARE(comport(f, 2)->toolTip(), QString("/dev/fake2"));
-    QCOMPARE(list->itemData(0, Qt::ToolTipRole).toString(), QString("/dev/fake5"));
+    QCOMPARE(comport(f, 2)->toolTip() + list->itemData(0, Qt::ToolTipRole).toString(),
+             "/dev/fake2/dev/fake5");
     comport(f, 3)->click();
     QVERIFY(f.window.statusBar()->currentMessage().contains("/dev/fake3"));
 }
@@ -49,24 +44,21 @@ void PortChoiceTest::choosing_data() {
     QTest::addColumn<int>("chosen"); // 1..4 by its option, from 5 on "Other" then the list
     QTest::addColumn<int>("port");   // where the choice rests
     QTest::addColumn<QList<int>>("opened");
-    QTest::addColumn<QStringList>("messages");
-    const QString invalid = "^The port is not valid$";
+    QTest::addColumn<QString>("messages"); // the texts shown, joined by "|", as a pattern
+    const QString invalid = "The port is not valid";
     const auto Invalid = OpenStatus::InvalidPort;
-    QTest::newRow("existing port, without a word") << Statuses{} << 3 << 3 << QList<int>{3} << QStringList{};
-    QTest::newRow("Other then first list item") << Statuses{} << 5 << 5 << QList<int>{5} << QStringList{};
-    QTest::newRow("invalid port") << Statuses{{3, Invalid}} << 3 << 1 << QList<int>{3, 1}
-                                  << QStringList{invalid};
-    QTest::newRow("invalid, Com 1 missing too") << Statuses{{1, Invalid}, {4, Invalid}} << 4 << 1
-                                                << QList<int>{4, 1} << QStringList{invalid, invalid};
+    QTest::newRow("existing port, without a word") << Statuses{} << 3 << 3 << QList<int>{3} << "";
+    QTest::newRow("Other then first list item") << Statuses{} << 5 << 5 << QList<int>{5} << "";
+    QTest::newRow("invalid port") << Statuses{{3, Invalid}} << 3 << 1 << QList<int>{3, 1} << invalid;
+    QTest::newRow("invalid, Com 1 missing too")
+        << Statuses{{1, Invalid}, {4, Invalid}} << 4 << 1 << QList<int>{4, 1} << invalid + "\\|" + invalid;
     QTest::newRow("missing Com 1 itself warns once")
-        << Statuses{{1, Invalid}} << 1 << 1 << QList<int>{1} << QStringList{invalid};
-    QTest::newRow("invalid list item")
-        << Statuses{{7, Invalid}} << 7 << 1 << QList<int>{7, 1} << QStringList{invalid};
-    QTest::newRow("permission told apart")
-        << Statuses{{2, OpenStatus::AccessDenied}} << 2 << 1 << QList<int>{2, 1}
-        << QStringList{"^Com 2 \\(/dev/fake2\\).*dialout"};
+        << Statuses{{1, Invalid}} << 1 << 1 << QList<int>{1} << invalid;
+    QTest::newRow("invalid list item") << Statuses{{7, Invalid}} << 7 << 1 << QList<int>{7, 1} << invalid;
+    QTest::newRow("permission told apart") << Statuses{{2, OpenStatus::AccessDenied}} << 2 << 1
+                                           << QList<int>{2, 1} << "Com 2 \\(/dev/fake2\\) exists.*dialout.*";
     QTest::newRow("other open errors are silent")
-        << Statuses{{2, OpenStatus::Failed}} << 2 << 2 << QList<int>{2} << QStringList{};
+        << Statuses{{2, OpenStatus::Failed}} << 2 << 2 << QList<int>{2} << "";
 }
 
 void PortChoiceTest::choosing() {
@@ -74,9 +66,9 @@ void PortChoiceTest::choosing() {
     QFETCH(int, chosen);
     QFETCH(int, port);
     QFETCH(QList<int>, opened);
-    QFETCH(QStringList, messages);
+    QFETCH(QString, messages);
     testing::Fixture f;
-    f.port.results = statuses.toStdMap();
+    f.port.results = statuses;
     auto* list = f.get<QComboBox>("cmbPort");
     if (chosen >= 5) {
         comport(f, 0)->click();
@@ -87,21 +79,18 @@ void PortChoiceTest::choosing() {
         comport(f, chosen)->click();
     }
 
-    QCOMPARE(f.window.model().portNumber, port);
-    QVERIFY(comport(f, port < 5 ? port : 0)->isChecked());
-    QCOMPARE(list->isEnabled(), port >= 5);
-    QCOMPARE(list->currentIndex(), port >= 5 ? port - 5 : -1);
-    QCOMPARE(QList<int>(f.port.opened.begin(), f.port.opened.end()), opened);
-    QVERIFY(!f.port.isOpen());
-    QCOMPARE(int(f.answers.asked.size()), int(messages.size()));
-    for (std::size_t i = 0; i < f.answers.asked.size() && int(i) < messages.size(); ++i) {
-        const app::MessageRequest& r = f.answers.asked[i];
-        QVERIFY2(r.text.contains(
-                     QRegularExpression(messages[int(i)], QRegularExpression::DotMatchesEverythingOption)),
-                 qPrintable(r.text));
+    QVERIFY(f.window.model().portNumber == port && comport(f, port < 5 ? port : 0)->isChecked());
+    QVERIFY(list->isEnabled() == (port >= 5) && list->currentIndex() == (port >= 5 ? port - 5 : -1));
+    QVERIFY(f.port.opened == opened && !f.port.isOpen());
+    QStringList texts;
+    for (const app::MessageRequest& r : f.asked) {
+        texts << r.text;
         QVERIFY(r.title == "Serial port" && r.icon == devlink::Icon::Critical &&
                 r.buttons == devlink::Buttons::Ok);
     }
+    const QRegularExpression pattern(QRegularExpression::anchoredPattern(messages),
+                                     QRegularExpression::DotMatchesEverythingOption);
+    QVERIFY2(pattern.match(texts.join('|')).hasMatch(), qPrintable(texts.join('|')));
 }
 
 QTEST_MAIN(PortChoiceTest)
