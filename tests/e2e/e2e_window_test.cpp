@@ -5,10 +5,10 @@
 // shows them. The read-out unit's full read runs its two-tick pauses in real time (about a minute);
 // it is its own CTest entry.
 
-#include "../app/Fakes.h"
 #include "../config/Print.h"
 #include "Emulator.h"
 #include "app/MainWindow.h"
+#include "app/MessageBoxes.h"
 #include "app/Wiring.h"
 #include "config/ConfigModel.h"
 #include "link/Clock.h"
@@ -26,6 +26,8 @@
 #include <QTableView>
 #include <QTest>
 
+#include <deque>
+
 using config::InstrumentKind;
 using config::Preset;
 using config::Scale;
@@ -35,7 +37,25 @@ namespace {
 
 constexpr int portNumber = 1; // the window starts on Com 1
 
-using ScriptedAnswers = testing::ScriptedAnswers;
+// Answers the message boxes from a script (OK once it has run out) and keeps what was asked.
+struct ScriptedAnswers {
+    ScriptedAnswers() {
+        previous = app::setMessageAnswerer([this](const app::MessageRequest& r) {
+            asked.push_back(r);
+            const devlink::Answer a = answers.empty() ? devlink::Answer::Ok : answers.front();
+            if (!answers.empty())
+                answers.pop_front();
+            return a;
+        });
+    }
+    ~ScriptedAnswers() { app::setMessageAnswerer(previous); }
+    ScriptedAnswers(const ScriptedAnswers&) = delete;
+    ScriptedAnswers& operator=(const ScriptedAnswers&) = delete;
+
+    std::deque<devlink::Answer> answers;
+    std::vector<app::MessageRequest> asked;
+    app::MessageAnswerer previous;
+};
 
 // What the message boxes asked, for failure messages.
 QString asked(const ScriptedAnswers& answers) {
