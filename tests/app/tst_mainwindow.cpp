@@ -1,18 +1,79 @@
 // The main window over a fake port and its configuration model: the layout rules of each instrument, the
-// named controls, the start-up reset, the scale grids, the window and model in step, locking during an
-// operation, the exit question, the About code, and the start windows.
-#include "Fakes.h"
+// named controls, the start-up reset, the scale grids, the window and model in step, the port choice, locking
+// during an operation, the exit question, the About code, and the start windows.
 #include "app/AboutBox.h"
+#include "app/MainWindow.h"
+#include "app/MessageBoxes.h"
 #include "app/StartWindows.h"
+#include "link/Port.h"
 
 #include <QtTest>
 #include <QtWidgets>
+#include <deque>
+#include <vector>
+
+namespace {
+
+// A port whose open() result is chosen per port number; it never carries data.
+class FakePort : public devlink::Port {
+public:
+    QMap<int, devlink::OpenStatus> results; // missing: Opened
+    QList<int> opened;
+
+    devlink::OpenStatus open(int portNumber) override {
+        opened.push_back(portNumber);
+        const auto status = results.value(portNumber, devlink::OpenStatus::Opened);
+        open_ = status == devlink::OpenStatus::Opened;
+        return status;
+    }
+    void close() override { open_ = false; }
+    bool isOpen() const override { return open_; }
+    void write(std::string_view) override {}
+    int bytesWaiting() override { return 0; }
+    std::string readOne() override { return {}; }
+    std::string readAll() override { return {}; }
+    void discardInput() override {}
+    bool failed() const override { return false; }
+    std::string deviceName(int portNumber) const override { return "/dev/fake" + std::to_string(portNumber); }
+
+private:
+    bool open_ = false;
+};
+
+// A named child, reported when it is missing.
+template <typename T = QWidget> T* child(QObject& parent, const QString& name) {
+    T* found = parent.findChild<T*>(name);
+    if (!found)
+        qWarning("missing %s", qPrintable(name));
+    return found;
+}
+
+// A main window on a fake port. Its message boxes are answered from a script (OK when the script has run
+// out), and the requests are kept.
+struct Fixture {
+    FakePort port;
+    std::deque<devlink::Answer> answers;
+    std::vector<app::MessageRequest> asked;
+    app::MessageAnswerer previous = app::setMessageAnswerer([this](const app::MessageRequest& r) {
+        asked.push_back(r);
+        const devlink::Answer a = answers.empty() ? devlink::Answer::Ok : answers.front();
+        if (!answers.empty())
+            answers.pop_front();
+        return a;
+    });
+    app::MainWindow window;
+
+    explicit Fixture(config::InstrumentKind kind = config::InstrumentKind::Lumatrix) : window(kind, port) {}
+    ~Fixture() { app::setMessageAnswerer(previous); }
+    template <typename T = QWidget> T* get(const QString& name) { return child<T>(window, name); }
+};
+
+} // namespace
 
 using app::Command;
 using app::MainWindow;
 using config::InstrumentKind;
-using testing::child;
-using testing::Fixture;
+using devlink::OpenStatus;
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -24,8 +85,10 @@ private slots:
     void startUpReset();
     void scaleGridsShowTheModel();
     void windowAndModelStayInStep();
-    void commandsStayOffUntilWired();
     void recordingOffHidesTheRateList();
+    void portChoiceStartsOnComOne();
+    void portChoice_data();
+    void portChoice();
     void lockingCoversEverythingThatStartsTraffic();
     void exitQuestion();
     void aboutCode_data();
@@ -62,9 +125,16 @@ void MainWindowTest::layoutFollowsTheInstrument() {
     QFETCH(InstrumentKind, kind);
     const bool flow = kind == InstrumentKind::Quorvane;
     Fixture f(kind);
-    // Every command has an operation, so what stays hidden or disabled is the instrument's doing.
+    // A command stays off until it has an operation; buttons that act on the window alone work from the
+    // start.
+    auto* read = f.get<QPushButton>("cmdReadConfig");
+    QVERIFY(!read->isEnabled() && !f.window.findChild<QAction*>("mnuDataTransfer")->isEnabled());
+    QVERIFY(f.get("cmdClose")->isEnabled() && f.get("cmdCloseFrame")->isEnabled());
+    // Every command gets one, so what stays hidden or disabled is the instrument's doing.
+    int runs = 0;
     for (int c = 0; c <= static_cast<int>(Command::Service); ++c)
-        f.window.setCommandHandler(static_cast<Command>(c), [] {});
+        f.window.setCommandHandler(static_cast<Command>(c), [&] { ++runs; });
+    QVERIFY(f.window.commandControl(Command::ReadConfig) == read);
     f.window.show();
     QCOMPARE(f.window.windowTitle(), flow ? QString("Quorvane Manager") : QString("Lumatrix Manager"));
     // A menu is shown or hidden; a control is shown and enabled, or hidden.
@@ -82,6 +152,8 @@ void MainWindowTest::layoutFollowsTheInstrument() {
                             : control->isVisible() == shown && (control->isEnabled() || !shown),
                      qPrintable(name));
         }
+    read->click();
+    QCOMPARE(runs, 1);
 }
 
 // Every objectName of both layouts; "name(i)" stands for the controls of both channels.
@@ -134,8 +206,6 @@ void MainWindowTest::startUpReset() {
 void MainWindowTest::scaleGridsShowTheModel() {
     Fixture f;
     config::ConfigModel& model = f.window.model();
-    QCOMPARE(model.scale(1, 1), (config::Scale{"3", "-05.000", "+05.000", "", "V"}));
-    QCOMPARE(model.scale(6, 1), (config::Scale{"3", "+00.000", "+20.000", "", "mA"}));
     QCOMPARE(f.get<QTabWidget>("ScaleTab")->count(), 6);
     for (int g = 0; g < 6; ++g) {
         auto* view = f.get<QTableView>(indexed("DataGrid", g));
@@ -201,18 +271,6 @@ void MainWindowTest::windowAndModelStayInStep() {
     QCOMPARE(f.get<QComboBox>("cmbDPTOT(1)")->currentIndex(), -1);
 }
 
-void MainWindowTest::commandsStayOffUntilWired() {
-    Fixture f;
-    auto* read = f.get<QPushButton>("cmdReadConfig");
-    QVERIFY(!read->isEnabled() && !f.window.findChild<QAction*>("mnuDataTransfer")->isEnabled());
-    int runs = 0;
-    f.window.setCommandHandler(Command::ReadConfig, [&] { ++runs; });
-    read->click();
-    QVERIFY(runs == 1 && f.window.commandControl(Command::ReadConfig) == read);
-    // Buttons that only act on the window itself work from the start.
-    QVERIFY(f.get("cmdClose")->isEnabled() && f.get("cmdCloseFrame")->isEnabled());
-}
-
 void MainWindowTest::recordingOffHidesTheRateList() {
     Fixture f;
     config::ConfigModel& m = f.window.model();
@@ -224,19 +282,95 @@ void MainWindowTest::recordingOffHidesTheRateList() {
     m.lumatrixRateIndex = 12;
     m.recChannel = 2;
     m.notifyChanged();
-    QVERIFY(rate->currentIndex() == 12 && ab->isChecked() && !a->isChecked());
-    QVERIFY(f.get("cmdSetRec")->isEnabled() && !f.get("lblNone")->isVisible());
+    QVERIFY(rate->currentIndex() == 12 && ab->isChecked() && !a->isChecked() &&
+            f.get("cmdSetRec")->isEnabled() && !f.get("lblNone")->isVisible());
     m.recordingOff = true;
     m.notifyChanged();
-    QVERIFY(!rate->isVisible() && !rate->isEnabled() && rate->currentIndex() == -1);
-    QVERIFY(!a->isChecked() && !ab->isChecked() && !a->isEnabled() && !ab->isEnabled());
-    QVERIFY(!f.get("cmdSetRec")->isEnabled() && f.get("lblNone")->isVisible());
+    QVERIFY(!rate->isVisible() && !rate->isEnabled() && rate->currentIndex() == -1 &&
+            !f.get("cmdSetRec")->isEnabled());
+    QVERIFY(!a->isChecked() && !ab->isChecked() && !a->isEnabled() && !ab->isEnabled() &&
+            f.get("lblNone")->isVisible());
     m.recordingOff = false;
     m.recChannel = 0;
     m.notifyChanged();
     QVERIFY(rate->isVisible() && a->isChecked());
     ab->click();
     QCOMPARE(m.recChannel, 2);
+}
+
+static QRadioButton* comport(Fixture& f, int i) {
+    return f.get<QRadioButton>(QStringLiteral("comport(%1)").arg(i));
+}
+
+void MainWindowTest::portChoiceStartsOnComOne() {
+    Fixture f;
+    auto* list = f.get<QComboBox>("cmbPort");
+    QVERIFY(comport(f, 1)->isChecked() && f.window.model().portNumber == 1);
+    QVERIFY(!list->isEnabled() && list->currentIndex() == -1 && list->count() == 251);
+    QCOMPARE(list->itemText(0) + ".." + list->itemText(250), QString("Com 5..Com 255"));
+    QVERIFY(f.port.opened.empty()); // nothing is tested before the user chooses
+    // The device behind each number is shown, since on Linux the number alone says little.
+    QCOMPARE(comport(f, 2)->toolTip() + list->itemData(0, Qt::ToolTipRole).toString(),
+             "/dev/fake2/dev/fake5");
+    comport(f, 3)->click();
+    QVERIFY(f.window.statusBar()->currentMessage().contains("/dev/fake3"));
+}
+
+using Statuses = QMap<int, OpenStatus>;
+Q_DECLARE_METATYPE(Statuses)
+
+void MainWindowTest::portChoice_data() {
+    QTest::addColumn<Statuses>("statuses");
+    QTest::addColumn<int>("chosen"); // 1..4 by its option, from 5 on "Other" then the list
+    QTest::addColumn<int>("port");   // where the choice rests
+    QTest::addColumn<QList<int>>("opened");
+    QTest::addColumn<QString>("messages"); // the texts shown, joined by "|", as a pattern
+    const QString invalid = "The port is not valid";
+    const auto Invalid = OpenStatus::InvalidPort;
+    QTest::newRow("existing port, without a word") << Statuses{} << 3 << 3 << QList<int>{3} << "";
+    QTest::newRow("Other then first list item") << Statuses{} << 5 << 5 << QList<int>{5} << "";
+    QTest::newRow("invalid port") << Statuses{{3, Invalid}} << 3 << 1 << QList<int>{3, 1} << invalid;
+    QTest::newRow("invalid, Com 1 missing too")
+        << Statuses{{1, Invalid}, {4, Invalid}} << 4 << 1 << QList<int>{4, 1} << invalid + "\\|" + invalid;
+    QTest::newRow("missing Com 1 itself warns once")
+        << Statuses{{1, Invalid}} << 1 << 1 << QList<int>{1} << invalid;
+    QTest::newRow("invalid list item") << Statuses{{7, Invalid}} << 7 << 1 << QList<int>{7, 1} << invalid;
+    QTest::newRow("permission told apart") << Statuses{{2, OpenStatus::AccessDenied}} << 2 << 1
+                                           << QList<int>{2, 1} << "Com 2 \\(/dev/fake2\\) exists.*dialout.*";
+    QTest::newRow("other open errors are silent")
+        << Statuses{{2, OpenStatus::Failed}} << 2 << 2 << QList<int>{2} << "";
+}
+
+void MainWindowTest::portChoice() {
+    QFETCH(Statuses, statuses);
+    QFETCH(int, chosen);
+    QFETCH(int, port);
+    QFETCH(QList<int>, opened);
+    QFETCH(QString, messages);
+    Fixture f;
+    f.port.results = statuses;
+    auto* list = f.get<QComboBox>("cmbPort");
+    if (chosen >= 5) {
+        comport(f, 0)->click();
+        QVERIFY(list->isEnabled() && f.port.opened.empty()); // "Other" alone opens nothing
+        list->setCurrentIndex(chosen - 5);
+        emit list->activated(chosen - 5);
+    } else {
+        comport(f, chosen)->click();
+    }
+
+    QVERIFY(f.window.model().portNumber == port && comport(f, port < 5 ? port : 0)->isChecked());
+    QVERIFY(list->isEnabled() == (port >= 5) && list->currentIndex() == (port >= 5 ? port - 5 : -1));
+    QVERIFY(f.port.opened == opened && !f.port.isOpen());
+    QStringList texts;
+    for (const app::MessageRequest& r : f.asked) {
+        texts << r.text;
+        QVERIFY(r.title == "Serial port" && r.icon == devlink::Icon::Critical &&
+                r.buttons == devlink::Buttons::Ok);
+    }
+    const QRegularExpression pattern(QRegularExpression::anchoredPattern(messages),
+                                     QRegularExpression::DotMatchesEverythingOption);
+    QVERIFY2(pattern.match(texts.join('|')).hasMatch(), qPrintable(texts.join('|')));
 }
 
 void MainWindowTest::lockingCoversEverythingThatStartsTraffic() {
