@@ -126,19 +126,17 @@ void memoryDumpLayout() {
 }
 
 void scaleWriteReadsBack() {
+    // Range 6 gain slot 3 (the flow unit's channel B slot) and the last slot of the table; the 16th byte
+    // stays.
     Rig rig(Kind::Lumatrix);
-    const std::string before = rig.ask("C002010");
-    rig.write({"e2010032D13882B1388474E203256202020"});
-    const std::string after = rig.ask("C002010");
-    CHECK_EQ(after, "03 2D 13 88 2B 13 88 47 4E 20 32 56 20 20 20 " + at(before, 46, 3) + "\r\n");
-    CHECK(rig.instrument.takeStateChanged());
-    // Range 6 gain slot 3 (the flow unit's channel B slot) and the last slot of the table.
     rig.write({"e22A0052B00002DC350414243445A5A5A5A", "e22F0012B00012B00023132333435363738"});
-    CHECK_EQ(rig.ask("C0022A0").substr(0, 45), "05 2B 00 00 2D C3 50 41 42 43 44 5A 5A 5A 5A ");
+    CHECK(rig.instrument.takeStateChanged());
+    const std::string slot = rig.ask("C0022A0");
+    CHECK_EQ(slot, "05 2B 00 00 2D C3 50 41 42 43 44 5A 5A 5A 5A 00 \r\n");
     CHECK_EQ(rig.ask("C0022F0").substr(0, 45), "01 2B 00 01 2B 00 02 31 32 33 34 35 36 37 38 ");
     // A short or odd write is not a scale write.
-    rig.write({"e2010", "e20100"});
-    CHECK_EQ(rig.ask("C002010"), after);
+    rig.write({"e22A0", "e22A00"});
+    CHECK_EQ(rig.ask("C0022A0"), slot);
 }
 
 void flowMemoryWritesReadBack() {

@@ -11,12 +11,10 @@
 #include <fstream>
 #include <poll.h>
 #include <sstream>
-#include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
-#include <utility>
 
 namespace {
 
@@ -108,9 +106,9 @@ void commandLine() {
     const std::pair<std::string, int> cases[] = {
         {"--bogus", 2},
         {"--kind lumatrix", 2},
+        {"--kind lumatrix --baud fast" + link, 2},
         {"--kind flowmeter" + link, 2},
         {"--kind lumatrix --faults sleepy" + link, 2},
-        {"--kind lumatrix --baud fast" + link, 2},
         {"--kind lumatrix --link " + dir + "/no/such/folder/link", 1},
         {"--kind lumatrix --transcript " + dir + "/no/such/t.log" + link, 1},
         {"--kind lumatrix --link " + regular, 1},
