@@ -9,8 +9,6 @@
 
 #include <QtTest>
 #include <QtWidgets>
-#include <deque>
-#include <vector>
 
 namespace {
 
@@ -52,14 +50,11 @@ template <typename T = QWidget> T* child(QObject& parent, const QString& name) {
 // out), and the requests are kept.
 struct Fixture {
     FakePort port;
-    std::deque<devlink::Answer> answers;
-    std::vector<app::MessageRequest> asked;
+    QList<devlink::Answer> answers;
+    QList<app::MessageRequest> asked;
     app::MessageAnswerer previous = app::setMessageAnswerer([this](const app::MessageRequest& r) {
         asked.push_back(r);
-        const devlink::Answer a = answers.empty() ? devlink::Answer::Ok : answers.front();
-        if (!answers.empty())
-            answers.pop_front();
-        return a;
+        return answers.isEmpty() ? devlink::Answer::Ok : answers.takeFirst();
     });
     app::MainWindow window;
 
@@ -211,8 +206,9 @@ void MainWindowTest::scaleGridsShowTheModel() {
         auto* view = f.get<QTableView>(indexed("DataGrid", g));
         QAbstractItemModel* m = view->model();
         QVERIFY(m->rowCount() == 8 && m->columnCount() == 5);
-        QCOMPARE(m->headerData(0, Qt::Horizontal).toString(), QString("Decimal Point"));
-        QCOMPARE(m->headerData(7, Qt::Vertical).toString(), QString("Gain 8"));
+        QCOMPARE(m->headerData(0, Qt::Horizontal).toString() + "|" +
+                     m->headerData(7, Qt::Vertical).toString(),
+                 "Decimal Point|Gain 8");
         QCOMPARE(view->columnWidth(1), qRound(2000 * f.window.logicalDpiX() / 1440.0)); // twips at the DPI
         // The factory row: the fixed scale in the pattern of its decimal point (sign, five digits, point),
         // the button face behind it, and no editing.
@@ -422,7 +418,7 @@ void MainWindowTest::exitQuestion() {
         f.answers = {devlink::Answer::No, devlink::Answer::No};
         QVERIFY(!f.window.close());
         f.get<QPushButton>("cmdClose")->click();
-        QCOMPARE(f.asked.size(), size_t(2));
+        QCOMPARE(f.asked.size(), 2);
         const app::MessageRequest& q = f.asked[0];
         QCOMPARE(q.text + "|" + q.title, QString(" ATTENTION: The program will be terminate | Exit ? "));
         QVERIFY(q.icon == devlink::Icon::Critical && q.buttons == devlink::Buttons::YesNo &&
