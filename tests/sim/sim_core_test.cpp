@@ -309,11 +309,9 @@ void stateSavedAndLoaded() {
     CHECK(loaded && loaded->kind == Kind::Quorvane && loaded->memory == before.memory &&
           loaded->registers == before.registers && loaded->blocks == before.blocks &&
           loaded->clockOffset == before.clockOffset);
-    if (loaded) {
-        Instrument again(*loaded);
-        again.receive("\x80H\r", rig.now);
-        CHECK_EQ(again.takeDue(rig.now), "!27-01-02 03:04:05\r");
-    }
+    Instrument again(loaded.value_or(State{}));
+    again.receive("\x80H\r", rig.now);
+    CHECK_EQ(again.takeDue(rig.now), "!27-01-02 03:04:05\r");
 
     // Comments, blank lines and CR LF line ends are allowed; lines not listed are erased memory, and a sparse
     // log is filled with erased blocks.
@@ -337,8 +335,7 @@ void stateSavedAndLoaded() {
         {"kind lumatrix\ncolour blue\n", "line 2: unknown item"},
     };
     for (const auto& [input, message] : bad) {
-        error.clear();
-        CHECK(!loadState(input, error));
+        CHECK(!loadState(input, error = ""));
         CHECK_EQ(error.substr(0, std::string(message).size()), message);
     }
 }
@@ -352,10 +349,8 @@ void faultLists() {
     const auto none = parseFaults("", error);
     CHECK(none && !none->neverWake && none->downloadStop == -1);
     for (const char* wrong : {"sleepy", "wake-late", "wake-late=abc", "wake-late=-1", "miss-wake=0",
-                              "cut-reply=1", "download-stop=x", "slow-chars=1,bogus"}) {
-        error.clear();
-        CHECK(!parseFaults(wrong, error) && !error.empty());
-    }
+                              "cut-reply=1", "download-stop=x", "slow-chars=1,bogus"})
+        CHECK(!parseFaults(wrong, error = "") && !error.empty());
 }
 
 } // namespace
@@ -365,7 +360,6 @@ int main() {
                       flowMemoryWritesReadBack, registerQueriesAfterWrites, flowUnitQueries, downloadBlocks,
                       wakeUpFaults, replyFaultsAndPacing, stateSavedAndLoaded, faultLists})
         test();
-    if (simtest::failures == 0)
-        std::puts("all emulator core checks passed");
-    return simtest::failures == 0 ? 0 : 1;
+    std::puts(simtest::failures ? "emulator core checks failed" : "all emulator core checks passed");
+    return simtest::failures ? 1 : 0;
 }
