@@ -5,7 +5,9 @@
 #include "SpecialFunctions.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <random>
 
@@ -766,102 +768,366 @@ void FormulaEvaluator::reportFailure(const Op& op, int status) {
     }
 }
 
-bool FormulaEvaluator::walk() {
+namespace {
+
+// The kinds of step the walk computes itself. Each gives bit for bit what the library gives for the
+// same row; whatever else a row needs (other functions, failures with their messages, a result of
+// opposite sign) is left to the library.
+enum Kind : std::uint8_t {
+    library,
+    add,
+    subtract,
+    multiply,
+    divide,
+    power,       // x^y with y computed: squared when y is 2
+    squared,     // x^2 written so: x*x is pow(x, 2) exactly
+    cubed,       // x^3
+    fourthPower, // x^4
+    percent,
+    negative,
+    carrier,
+    absolute,
+    cosine,
+    sine,
+    tangent,
+    exponential,
+    logarithm,
+    squareRoot,
+    greater,
+    greaterEqual,
+    less,
+    lessEqual,
+    equal,
+    notEqual,
+    minimum,
+    maximum,
+    sum,
+};
+
+std::uint64_t bitsOf(double v) {
+    return std::bit_cast<std::uint64_t>(v);
+}
+
+// The rounding error of a product: a*b == p + error exactly (no overflow or underflow here).
+double productError(double a, double b, double p) {
+#ifdef __FP_FAST_FMA
+    return std::fma(a, b, -p);
+#else
+    const auto split = [](double v, double& hi, double& lo) {
+        const double c = 134217729.0 * v; // 2^27 + 1
+        hi = c - (c - v);
+        lo = v - hi;
+    };
+    double ah = 0, al = 0, bh = 0, bl = 0;
+    split(a, ah, al);
+    split(b, bh, bl);
+    return ((ah * bh - p) + ah * bl + al * bh) + al * bl;
+#endif
+}
+
+// x^3 or x^4 as pow gives it, without calling pow when that is certain. The power is computed to about
+// 100 bits; its nearest double r is taken only when the exact value lies within 0.4 units in the last
+// place of r and r is no power of two (whose lower neighbour is nearer). pow is never more than 0.54
+// units off, so it cannot return anything but r then. Outside that, or outside the range where no
+// step can overflow or underflow, the caller asks pow.
+bool wholePower(double x, int n, double& result) {
+    const double ax = std::fabs(x);
+    if (!(ax <= 0x1p200))
+        return false;
+    // Whole x up to 131071 and most typed numbers have short significands: with at most 17 bits (13 for
+    // the fourth power) every product is exact, and so is pow, whose result is then representable.
+    const std::uint64_t unusedBits = n == 3 ? (std::uint64_t{1} << 36) - 1 : (std::uint64_t{1} << 40) - 1;
+    if ((bitsOf(x) & unusedBits) == 0 && (ax >= 0x1p-200 || ax == 0)) {
+        result = n == 3 ? x * x * x : (x * x) * (x * x);
+        return true;
+    }
+    if (!(ax >= 0x1p-200))
+        return false;
+    const double p2 = x * x;
+    const double e2 = productError(x, x, p2);
+    double hi = 0, tail = 0;
+    if (n == 3) {
+        hi = p2 * x;
+        tail = productError(p2, x, hi) + e2 * x;
+    } else {
+        hi = p2 * p2;
+        tail = productError(p2, p2, hi) + 2 * p2 * e2;
+    }
+    const double r = hi + tail;
+    const double residual = tail - (r - hi);
+    constexpr std::uint64_t fractionBits = (std::uint64_t{1} << 52) - 1;
+    const std::uint64_t bits = bitsOf(r);
+    if ((bits & fractionBits) == 0)
+        return false;
+    const double ulp =
+        std::bit_cast<double>((bits & ~fractionBits & ~(std::uint64_t{1} << 63)) - (std::uint64_t{52} << 52));
+    if (!(std::fabs(residual) <= 0.4 * ulp))
+        return false;
+    result = r;
+    return true;
+}
+
+constexpr double largest = std::numeric_limits<double>::max();
+
+} // namespace
+
+// Chooses each row's kind once, when the formula is stored.
+void FormulaEvaluator::buildSteps() {
+    const int scratch = static_cast<int>(args_.size()) - 1;
+    // A slot is fixed when no variable is loaded into it and no row delivers its result there.
+    std::vector<bool> fixed(args_.size(), true);
+    for (const Load& l : loads_)
+        fixed[static_cast<std::size_t>(l.slot)] = false;
+    for (const Op& op : ops_)
+        if (op.target >= 0)
+            fixed[static_cast<std::size_t>(op.target)] = false;
+    steps_.clear();
+    steps_.reserve(ops_.size());
+    for (std::size_t i = 0; i < ops_.size(); ++i) {
+        const Op& op = ops_[i];
+        const bool one = op.argTop >= 1, two = op.argTop == 2;
+        Kind kind = library;
+        switch (op.code) {
+        case 0:
+            kind = two ? add : library;
+            break;
+        case 1:
+            kind = two ? subtract : library;
+            break;
+        case 2:
+            kind = two ? multiply : library;
+            break;
+        case 3:
+            kind = two ? divide : library;
+            break;
+        case 6:
+            if (two) {
+                const std::size_t e = static_cast<std::size_t>(op.argBase) + 1;
+                const double exponent = args_[e];
+                kind = !fixed[e]         ? power
+                       : exponent == 2.0 ? squared
+                       : exponent == 3.0 ? cubed
+                       : exponent == 4.0 ? fourthPower
+                                         : library;
+            }
+            break;
+        case 4:
+            kind = one ? percent : library;
+            break;
+        case 75:
+            kind = one ? negative : library;
+            break;
+        case -2:
+            kind = two ? carrier : library;
+            break;
+        case 7:
+            kind = one ? absolute : library;
+            break;
+        case 9:
+            kind = one ? cosine : library;
+            break;
+        case 11:
+            kind = one ? sine : library;
+            break;
+        case 20:
+            kind = one ? tangent : library;
+            break;
+        case 12:
+            kind = one ? exponential : library;
+            break;
+        case 15:
+        case 16:
+            kind = one ? logarithm : library;
+            break;
+        case 19:
+            kind = one ? squareRoot : library;
+            break;
+        case 36:
+            kind = two ? greater : library;
+            break;
+        case 37:
+            kind = two ? greaterEqual : library;
+            break;
+        case 38:
+            kind = two ? less : library;
+            break;
+        case 39:
+            kind = two ? lessEqual : library;
+            break;
+        case 40:
+            kind = two ? equal : library;
+            break;
+        case 41:
+            kind = two ? notEqual : library;
+            break;
+        case 301:
+            kind = one ? minimum : library;
+            break;
+        case 302:
+            kind = one ? maximum : library;
+            break;
+        case 303:
+            kind = one ? sum : library;
+            break;
+        default:
+            break;
+        }
+        if (op.negate)
+            kind = library;
+        steps_.push_back(Step{kind, static_cast<std::uint8_t>(op.argTop), op.argBase,
+                              op.target >= 0 ? op.target : scratch, op.row, op.cond, static_cast<int>(i)});
+    }
+    resultRow_ = ops_.empty() ? 0 : ops_.back().row;
+}
+
+// One row through the library, which reports its failures.
+bool FormulaEvaluator::libraryStep(const Op& op, double& result) {
+    const int status = computeRow(op, result);
+    if (status != done) {
+        reportFailure(op, status);
+        return false;
+    }
+    if (!std::isfinite(result)) {
+        reportFailure(op, failed);
+        return false;
+    }
+    if (op.negate)
+        result = -result;
+    return true;
+}
+
+// Inlined into each kind of evaluation: for short formulas the call would cost as much as the walk.
+#if defined(__GNUC__)
+#define FORMULA_ALWAYS_INLINE [[gnu::always_inline]] inline
+#else
+#define FORMULA_ALWAYS_INLINE inline
+#endif
+
+FORMULA_ALWAYS_INLINE bool FormulaEvaluator::walk() {
     double* const args = args_.data();
     double* const values = rowValues_.data();
-    for (const Op& op : ops_) {
-        double result = 0.0;
-        if (op.cond == 0 || values[op.cond] != 0.0) {
-            // The operators and functions of everyday formulas are done here; the library does the rest
-            // and reports every failure.
-            const double* a = args + op.argBase;
-            bool library = false;
-            switch (op.code) {
-            case 0:
-                result = a[0] + a[1];
-                break;
-            case 1:
-                result = a[0] - a[1];
-                break;
-            case 2:
-                result = a[0] * a[1];
-                break;
-            case 3:
-                result = a[0] / a[1];
-                break;
-            case 6:
-                if (a[1] == 2)
-                    result = a[0] * a[0];
-                else
-                    library = true;
-                break;
-            case 7:
-                result = std::fabs(a[0]);
-                break;
-            case 9:
-                result = std::cos(a[0] * angleFactor_);
-                break;
-            case 11:
-                result = std::sin(a[0] * angleFactor_);
-                break;
-            case 12:
-                result = std::exp(a[0]);
-                break;
-            case 15:
-            case 16:
-                if (a[0] <= 0)
-                    library = true;
-                else
-                    result = std::log(a[0]);
-                break;
-            case 19:
-                if (a[0] < 0)
-                    library = true;
-                else
-                    result = std::sqrt(a[0]);
-                break;
-            case 20:
-                result = std::tan(a[0] * angleFactor_);
-                break;
-            case 36:
-                result = a[0] > a[1];
-                break;
-            case 37:
-                result = a[0] >= a[1];
-                break;
-            case 38:
-                result = a[0] < a[1];
-                break;
-            case 39:
-                result = a[0] <= a[1];
-                break;
-            case 40:
-                result = a[0] == a[1];
-                break;
-            case 41:
-                result = a[0] != a[1];
-                break;
-            default:
-                library = true;
-                break;
-            }
-            if (library) {
-                const int status = computeRow(op, result);
-                if (status != done) {
-                    reportFailure(op, status);
+    const double f = angleFactor_;
+    // Results come back from the library through a slot of their own, so that r stays in a register.
+    double libraryResult = 0.0;
+    const auto viaLibrary = [&](const Step& s, double& r) {
+        if (!libraryStep(ops_[static_cast<std::size_t>(s.op)], libraryResult))
+            return false;
+        r = libraryResult;
+        return true;
+    };
+    for (const Step& s : steps_) {
+        double r = 0.0;
+        if (s.cond == 0 || values[s.cond] != 0.0) {
+            const double* a = args + s.argBase;
+            switch (s.kind) {
+            case library:
+                if (!viaLibrary(s, r))
                     return false;
-                }
+                break;
+            case add:
+                r = a[0] + a[1];
+                break;
+            case subtract:
+                r = a[0] - a[1];
+                break;
+            case multiply:
+                r = a[0] * a[1];
+                break;
+            case divide:
+                r = a[0] / a[1];
+                break;
+            case power:
+                if (a[1] == 2)
+                    r = a[0] * a[0];
+                else if (!viaLibrary(s, r))
+                    return false;
+                break;
+            case squared:
+                r = a[0] * a[0];
+                break;
+            case cubed:
+            case fourthPower:
+                if (wholePower(a[0], s.kind == cubed ? 3 : 4, libraryResult))
+                    r = libraryResult;
+                else if (!viaLibrary(s, r))
+                    return false;
+                break;
+            case percent:
+                r = a[0] / 100;
+                break;
+            case negative:
+                r = -a[0];
+                break;
+            case carrier:
+                r = a[1];
+                break;
+            case absolute:
+                r = std::fabs(a[0]);
+                break;
+            case cosine:
+                r = std::cos(a[0] * f);
+                break;
+            case sine:
+                r = std::sin(a[0] * f);
+                break;
+            case tangent:
+                r = std::tan(a[0] * f);
+                break;
+            case exponential:
+                r = std::exp(a[0]);
+                break;
+            case logarithm:
+                if (a[0] > 0)
+                    r = std::log(a[0]);
+                else if (!viaLibrary(s, r))
+                    return false;
+                break;
+            case squareRoot:
+                if (a[0] >= 0)
+                    r = std::sqrt(a[0]);
+                else if (!viaLibrary(s, r))
+                    return false;
+                break;
+            case greater:
+                r = a[0] > a[1];
+                break;
+            case greaterEqual:
+                r = a[0] >= a[1];
+                break;
+            case less:
+                r = a[0] < a[1];
+                break;
+            case lessEqual:
+                r = a[0] <= a[1];
+                break;
+            case equal:
+                r = a[0] == a[1];
+                break;
+            case notEqual:
+                r = a[0] != a[1];
+                break;
+            case minimum:
+                r = *std::min_element(a, a + s.argTop);
+                break;
+            case maximum:
+                r = *std::max_element(a, a + s.argTop);
+                break;
+            case sum:
+                for (int i = 0; i < s.argTop; ++i)
+                    r += a[i];
+                break;
+#if defined(__GNUC__)
+            default:
+                __builtin_unreachable();
+#endif
             }
-            if (!std::isfinite(result)) {
-                reportFailure(op, failed);
+            if (!(std::fabs(r) <= largest)) {
+                reportFailure(ops_[static_cast<std::size_t>(s.op)], failed);
                 return false;
             }
-            if (op.negate)
-                result = -result;
         }
-        values[op.row] = result;
-        if (op.target >= 0)
-            args[op.target] = result;
+        values[s.row] = r;
+        args[s.target] = r;
     }
     return true;
 }
@@ -892,7 +1158,7 @@ double FormulaEvaluator::eval() {
     loadVariables();
     if (!walk())
         raise(1001);
-    return rowValues_[static_cast<std::size_t>(ops_.back().row)];
+    return rowValues_[static_cast<std::size_t>(resultRow_)];
 }
 
 double FormulaEvaluator::eval1(double x) {
@@ -909,7 +1175,7 @@ double FormulaEvaluator::eval1(double x) {
         args_[static_cast<std::size_t>(l.slot)] = l.sign * x;
     if (!walk())
         raise(1002);
-    return rowValues_[static_cast<std::size_t>(ops_.back().row)];
+    return rowValues_[static_cast<std::size_t>(resultRow_)];
 }
 
 std::vector<double> FormulaEvaluator::evalMulti(const std::vector<double>& varValue) {
@@ -941,7 +1207,7 @@ std::vector<double> FormulaEvaluator::evalMulti(const std::vector<double>& varVa
         loadVariables();
         if (!walk())
             raise(1001);
-        result[i] = rowValues_[static_cast<std::size_t>(ops_.back().row)];
+        result[i] = rowValues_[static_cast<std::size_t>(resultRow_)];
     }
     return result;
 }

@@ -123,12 +123,22 @@ FormulaEvaluator::FormulaEvaluator(HostAngle hostAngle) {
 int FormulaEvaluator::findVar(const std::string& name) const {
     // A plain case-insensitive scan: at most 100 names, and no allocation when the host assigns a
     // variable by name before every evaluation.
+    if (lastVar_ >= 0 && name.size() == lastName_.size()) {
+        std::size_t i = 0;
+        while (i < name.size() && name[i] == lastName_[i])
+            ++i;
+        if (i == name.size())
+            return lastVar_;
+    }
     const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
     for (std::size_t i = 0; i < vars_.size(); ++i) {
         const std::string& v = vars_[i].name;
         if (v.size() == name.size() && std::equal(v.begin(), v.end(), name.begin(),
-                                                  [&](char a, char b) { return lower(a) == lower(b); }))
-            return static_cast<int>(i);
+                                                  [&](char a, char b) { return lower(a) == lower(b); })) {
+            lastName_ = name;
+            lastVar_ = static_cast<int>(i);
+            return lastVar_;
+        }
     }
     return -1;
 }
@@ -173,7 +183,12 @@ double FormulaEvaluator::variable(long index) const {
 }
 
 void FormulaEvaluator::setVariable(const std::string& name, double value) {
-    setVarSymb(name, value);
+    const int i = findVar(name);
+    if (i >= 0) {
+        Var& v = vars_[static_cast<std::size_t>(i)];
+        v.value = value;
+        v.assigned = true;
+    }
 }
 
 void FormulaEvaluator::setVariable(long index, double value) {
@@ -391,9 +406,11 @@ bool FormulaEvaluator::storeExpression(const std::string& strExpr) {
     rows_.assign(1, Row{});
     vars_.clear();
     ops_.clear();
+    steps_.clear();
     args_.clear();
     loads_.clear();
     rowValues_.assign(1, 0.0);
+    lastVar_ = -1;
     errorDescription_.clear();
     errorId_ = 0;
     errorPos_ = 0;
@@ -780,7 +797,7 @@ void FormulaEvaluator::compile() {
         base[r] = total;
         total += static_cast<int>(rows_[r].argTop);
     }
-    args_.assign(static_cast<std::size_t>(total), 0.0);
+    args_.assign(static_cast<std::size_t>(total) + 1, 0.0); // the last slot takes unused results
     loads_.clear();
     for (std::size_t r = 1; r <= n; ++r) {
         const Row& row = rows_[r];
@@ -862,7 +879,7 @@ void FormulaEvaluator::compile() {
         ops_.push_back(op);
     }
     rowValues_.assign(n + 1, 0.0);
-    evalArgs_.reserve(maxArgs);
+    buildSteps();
 }
 
 // ---------------------------------------------------------------------------------------------------

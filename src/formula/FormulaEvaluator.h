@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -117,6 +118,18 @@ private:
         int var; // 0-based variable index
         double sign;
     };
+    // What the walk runs: per row in evaluation order, the kind of computation chosen when the formula
+    // was stored (the operators and functions of everyday formulas have their own; the rest, and every
+    // failure, go through the library with the row's Op) and where its inputs and result live.
+    struct Step {
+        std::uint8_t kind;
+        std::uint8_t argTop;
+        int argBase;
+        int target; // a scratch slot past the arguments when the result feeds no row
+        int row;
+        int cond; // row whose value 0 skips this one, 0 for none
+        int op;   // index in ops_
+    };
 
     // Parsing.
     bool fail(long id, std::vector<std::string> params = {});
@@ -133,11 +146,13 @@ private:
 
     // Evaluation.
     bool walk();
+    bool libraryStep(const Op& op, double& result);
     int computeRow(const Op& op, double& result) const; // 0 done, 1 failed, 2 code not handled
     void reportFailure(const Op& op, int status);
     void loadVariables();
     [[noreturn]] void raise(long number);
     int findVar(const std::string& name) const;
+    void buildSteps();
 
     std::string expression_;
     bool storedOk_ = false;
@@ -156,7 +171,11 @@ private:
     std::vector<double> args_;
     std::vector<double> rowValues_; // 1-based
     std::vector<Load> loads_;
-    std::vector<double> evalArgs_; // scratch for the argument lists of failing rows
+    std::vector<Step> steps_;
+    int resultRow_ = 0;
+    // The host assigns the same variable by name before every evaluation: remember the last spelling.
+    mutable std::string lastName_;
+    mutable int lastVar_ = -1;
 };
 
 } // namespace formula

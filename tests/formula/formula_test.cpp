@@ -6,7 +6,9 @@
 #include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -955,6 +957,68 @@ void pinnedResults() {
     }
 }
 
+// Small whole powers are computed without pow where that changes nothing: x^3 and x^4 must equal pow to
+// the last bit, sign of zero included, for whole and fractional bases, huge and tiny ones, and overflow
+// must still fail. x^2 is the square rounded once (x*x), which pow itself misses by a unit now and then.
+void wholePowers() {
+    currentGroup = "whole powers";
+    const auto same = [](double u, double v) { return std::memcmp(&u, &v, sizeof u) == 0; };
+    std::vector<double> bases = {0.0,
+                                 -0.0,
+                                 1,
+                                 -1,
+                                 2,
+                                 3,
+                                 0.1,
+                                 -0.1,
+                                 999,
+                                 -999,
+                                 131071,
+                                 131073,
+                                 1e15,
+                                 123.456,
+                                 0x1p-200,
+                                 0x1p-201,
+                                 0x1p200,
+                                 1e300,
+                                 1e-300,
+                                 5e-324,
+                                 0x1.fffffffffffffp+0,
+                                 -0x1.0000000000001p+3};
+    std::mt19937_64 random(7);
+    for (int i = 0; i < 20000; ++i) {
+        bases.push_back(std::uniform_real_distribution<double>(-1000, 1000)(random));
+        bases.push_back(std::ldexp(std::uniform_real_distribution<double>(1, 2)(random), i % 401 - 200));
+    }
+    struct Power {
+        const char* text;
+        double (*expected)(double);
+    };
+    const Power powers[] = {
+        {"x^2", [](double x) { return x * x; }},
+        {"x^3", [](double x) { return std::pow(x, 3.0); }},
+        {"x^3.0", [](double x) { return std::pow(x, 3.0); }},
+        {"x^4", [](double x) { return std::pow(x, 4.0); }},
+        {"(x)^4", [](double x) { return std::pow(x, 4.0); }},
+    };
+    for (const Power& p : powers) {
+        FormulaEvaluator ev;
+        CHECK(ev.storeExpression(p.text));
+        int wrong = 0;
+        for (double x : bases) {
+            const double expected = p.expected(x);
+            double v = std::numeric_limits<double>::quiet_NaN();
+            try {
+                v = ev.eval1(x);
+            } catch (const FormulaError&) {
+            }
+            if ((std::isfinite(expected) ? !same(v, expected) : !std::isnan(v)) && wrong++ < 3)
+                report(false, std::string(p.text) + " at x=" + num(x) + " gives " + num(v), __LINE__);
+        }
+        CHECK(wrong == 0);
+    }
+}
+
 void badInput() {
     currentGroup = "bad input";
     std::string deep;
@@ -1013,6 +1077,7 @@ int main() {
     dumpLayout();
     badInput();
     pinnedResults();
+    wholePowers();
     if (failures == 0)
         std::printf("all formula tests passed\n");
     return failures == 0 ? 0 : 1;
