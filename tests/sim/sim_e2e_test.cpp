@@ -56,25 +56,30 @@ FILE* launch(const std::string& args) {
     return popen(("echo $$; exec '" + simPath + "' " + args + " 2>/dev/null").c_str(), "r");
 }
 
-// Waits for the emulator's end (the test's time limit catches one that never ends).
-int exitCode(FILE* sim) {
-    const int status = pclose(sim);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-int runToEnd(const std::string& args, std::string* output = nullptr) {
-    FILE* sim = launch(args);
-    const std::string text = readUntil(fileno(sim), 5, [](const std::string&) { return false; });
-    if (output)
-        *output = text;
-    return exitCode(sim);
-}
-
 // The process id and the first line the emulator prints.
 std::pair<pid_t, std::string> started(FILE* sim) {
     const std::string text = readUntil(
         fileno(sim), 5, [](const std::string& t) { return std::count(t.begin(), t.end(), '\n') >= 2; });
     return {static_cast<pid_t>(std::atoi(text.c_str())), text.substr(text.find('\n') + 1)};
+}
+
+// Signals the emulator (never a process group: a lost id must not hit the test itself) and returns its exit
+// code once it has ended; -1 when the signal ended it.
+int stop(FILE* sim, pid_t pid, int signal) {
+    CHECK(pid > 0);
+    if (pid > 0)
+        kill(pid, signal);
+    const int status = pclose(sim);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs the emulator to its end (one still running after five seconds is killed): its exit code and output.
+int runToEnd(const std::string& args, std::string* output = nullptr) {
+    FILE* sim = launch(args);
+    const std::string text = readUntil(fileno(sim), 5, [](const std::string&) { return false; });
+    if (output)
+        *output = text;
+    return stop(sim, static_cast<pid_t>(std::atoi(text.c_str())), SIGKILL);
 }
 
 int openLine(const std::string& link) {
@@ -141,8 +146,7 @@ void liveInstrument() {
     CHECK_EQ(exchange(fd, "C002010\r", 50), "03 2D 13 88 2B 13 88 47 4E 20 32 56 20 20 20 00 \r\n");
     close(fd);
 
-    kill(pid, SIGTERM);
-    CHECK(exitCode(sim) == 0 && !exists(link));
+    CHECK(stop(sim, pid, SIGTERM) == 0 && !exists(link));
     const std::string transcript = readAll(log);
     for (const char* line : {"  <80>  -> !\n", "  H<CR>  -> ", "  <80>  (not answered: miss-wake=3)\n",
                              "  <CR>  (lone CR: ignored)\n"})
@@ -159,8 +163,7 @@ void liveInstrument() {
     CHECK_EQ(exchange(fd, "\x80", 1), "!");
     CHECK_EQ(exchange(fd, "C002010\r", 50).substr(0, 45), "03 2D 13 88 2B 13 88 47 4E 20 32 56 20 20 20 ");
     close(fd);
-    kill(againPid, SIGINT);
-    CHECK(exitCode(again) == 0 && !exists(link));
+    CHECK(stop(again, againPid, SIGINT) == 0 && !exists(link));
 }
 
 } // namespace
