@@ -802,6 +802,7 @@ enum Kind : std::uint8_t {
     minimum,
     maximum,
     sum,
+    guarded, // computed as guardedKind unless its comparison gave 0
 };
 
 std::uint64_t bitsOf(double v) {
@@ -974,10 +975,18 @@ void FormulaEvaluator::buildSteps() {
         }
         if (op.negate)
             kind = library;
-        steps_.push_back(Step{kind, static_cast<std::uint8_t>(op.argTop), op.argBase,
-                              op.target >= 0 ? op.target : scratch, op.row, op.cond, static_cast<int>(i)});
+        Step step{kind,
+                  kind,
+                  static_cast<std::uint8_t>(op.argTop),
+                  op.argBase,
+                  op.target >= 0 ? op.target : scratch,
+                  op.row,
+                  op.cond,
+                  static_cast<int>(i)};
+        if (op.cond != 0)
+            step.kind = guarded;
+        steps_.push_back(step);
     }
-    resultRow_ = ops_.empty() ? 0 : ops_.back().row;
 }
 
 // One row through the library, which reports its failures.
@@ -1003,7 +1012,7 @@ bool FormulaEvaluator::libraryStep(const Op& op, double& result) {
 #define FORMULA_ALWAYS_INLINE inline
 #endif
 
-FORMULA_ALWAYS_INLINE bool FormulaEvaluator::walk() {
+FORMULA_ALWAYS_INLINE bool FormulaEvaluator::walk(double& result) {
     double* const args = args_.data();
     double* const values = rowValues_.data();
     const double f = angleFactor_;
@@ -1017,9 +1026,17 @@ FORMULA_ALWAYS_INLINE bool FormulaEvaluator::walk() {
     };
     for (const Step& s : steps_) {
         double r = 0.0;
-        if (s.cond == 0 || values[s.cond] != 0.0) {
+        {
             const double* a = args + s.argBase;
-            switch (s.kind) {
+            unsigned kind = s.kind;
+        dispatch:
+            switch (kind) {
+            case guarded:
+                // A row skipped on its comparison gives 0 and cannot fail.
+                if (values[s.cond] == 0.0)
+                    goto skipped;
+                kind = s.guardedKind;
+                goto dispatch;
             case library:
                 if (!viaLibrary(s, r))
                     return false;
@@ -1046,8 +1063,15 @@ FORMULA_ALWAYS_INLINE bool FormulaEvaluator::walk() {
                 r = a[0] * a[0];
                 break;
             case cubed:
+                // Whole bases: short significand, every product exact (see wholePower).
+                if ((bitsOf(a[0]) & ((std::uint64_t{1} << 36) - 1)) == 0 && std::fabs(a[0]) <= 0x1p200 &&
+                    (std::fabs(a[0]) >= 0x1p-200 || a[0] == 0)) {
+                    r = a[0] * a[0] * a[0];
+                    break;
+                }
+                [[fallthrough]];
             case fourthPower:
-                if (wholePower(a[0], s.kind == cubed ? 3 : 4, libraryResult))
+                if (wholePower(a[0], kind == cubed ? 3 : 4, libraryResult))
                     r = libraryResult;
                 else if (!viaLibrary(s, r))
                     return false;
@@ -1126,15 +1150,25 @@ FORMULA_ALWAYS_INLINE bool FormulaEvaluator::walk() {
                 return false;
             }
         }
+    skipped:
         values[s.row] = r;
         args[s.target] = r;
+        result = r; // the last row gives the formula's value
     }
     return true;
 }
 
+// The variables read with a minus sign come last in the list.
 void FormulaEvaluator::loadVariables() {
-    for (const Load& l : loads_)
-        args_[static_cast<std::size_t>(l.slot)] = l.sign * vars_[static_cast<std::size_t>(l.var)].value;
+    double* const args = args_.data();
+    const double* const values = varValues_.data();
+    const Load* l = loads_.data();
+    const Load* const negated = l + plainLoads_;
+    const Load* const end = l + loads_.size();
+    for (; l != negated; ++l)
+        args[l->slot] = values[l->var];
+    for (; l != end; ++l)
+        args[l->slot] = -values[l->var];
 }
 
 void FormulaEvaluator::raise(long number) {
@@ -1156,9 +1190,10 @@ double FormulaEvaluator::eval() {
         }
     }
     loadVariables();
-    if (!walk())
+    double result = 0.0;
+    if (!walk(result))
         raise(1001);
-    return rowValues_[static_cast<std::size_t>(resultRow_)];
+    return result;
 }
 
 double FormulaEvaluator::eval1(double x) {
@@ -1171,11 +1206,18 @@ double FormulaEvaluator::eval1(double x) {
         fail(1);
         raise(1002);
     }
-    for (const Load& l : loads_)
-        args_[static_cast<std::size_t>(l.slot)] = l.sign * x;
-    if (!walk())
+    double* const args = args_.data();
+    const Load* l = loads_.data();
+    const Load* const negated = l + plainLoads_;
+    const Load* const end = l + loads_.size();
+    for (; l != negated; ++l)
+        args[l->slot] = x;
+    for (; l != end; ++l)
+        args[l->slot] = -x;
+    double result = 0.0;
+    if (!walk(result))
         raise(1002);
-    return rowValues_[static_cast<std::size_t>(resultRow_)];
+    return result;
 }
 
 std::vector<double> FormulaEvaluator::evalMulti(const std::vector<double>& varValue) {
@@ -1201,13 +1243,12 @@ std::vector<double> FormulaEvaluator::evalMulti(const std::vector<double>& varVa
         raise(1001);
     }
     std::vector<double> result(varValue.size(), 0.0);
-    Var& target = vars_[static_cast<std::size_t>(varIndex - 1)];
+    double& target = varValues_[static_cast<std::size_t>(varIndex - 1)];
     for (std::size_t i = 1; i < varValue.size(); ++i) {
-        target.value = varValue[i];
+        target = varValue[i];
         loadVariables();
-        if (!walk())
+        if (!walk(result[i]))
             raise(1001);
-        result[i] = rowValues_[static_cast<std::size_t>(resultRow_)];
     }
     return result;
 }

@@ -121,8 +121,6 @@ FormulaEvaluator::FormulaEvaluator(HostAngle hostAngle) {
 // Variables and options
 
 int FormulaEvaluator::findVar(const std::string& name) const {
-    // A plain case-insensitive scan: at most 100 names, and no allocation when the host assigns a
-    // variable by name before every evaluation.
     if (lastVar_ >= 0 && name.size() == lastName_.size()) {
         std::size_t i = 0;
         while (i < name.size() && name[i] == lastName_[i])
@@ -130,6 +128,12 @@ int FormulaEvaluator::findVar(const std::string& name) const {
         if (i == name.size())
             return lastVar_;
     }
+    return scanVars(name);
+}
+
+int FormulaEvaluator::scanVars(const std::string& name) const {
+    // A plain case-insensitive scan over at most 100 names. The name found is remembered for findVar,
+    // as the host assigns the same variable before every evaluation.
     const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
     for (std::size_t i = 0; i < vars_.size(); ++i) {
         const std::string& v = vars_[i].name;
@@ -152,15 +156,14 @@ std::string FormulaEvaluator::varName(long index) const {
 double FormulaEvaluator::varValue(long index) const {
     if (index < 1 || index > varTop())
         return 0.0;
-    return vars_[static_cast<std::size_t>(index - 1)].value;
+    return varValues_[static_cast<std::size_t>(index - 1)];
 }
 
 void FormulaEvaluator::setVarValue(long index, double varVal) {
     if (index < 1 || index > varTop())
         return;
-    Var& v = vars_[static_cast<std::size_t>(index - 1)];
-    v.value = varVal;
-    v.assigned = true;
+    varValues_[static_cast<std::size_t>(index - 1)] = varVal;
+    vars_[static_cast<std::size_t>(index - 1)].assigned = true;
 }
 
 double FormulaEvaluator::varSymb(const std::string& name) const {
@@ -175,7 +178,7 @@ void FormulaEvaluator::setVarSymb(const std::string& name, double value) {
 
 double FormulaEvaluator::variable(const std::string& name) const {
     const int i = findVar(name);
-    return i < 0 ? 0.0 : vars_[static_cast<std::size_t>(i)].value;
+    return i < 0 ? 0.0 : varValues_[static_cast<std::size_t>(i)];
 }
 
 double FormulaEvaluator::variable(long index) const {
@@ -185,9 +188,8 @@ double FormulaEvaluator::variable(long index) const {
 void FormulaEvaluator::setVariable(const std::string& name, double value) {
     const int i = findVar(name);
     if (i >= 0) {
-        Var& v = vars_[static_cast<std::size_t>(i)];
-        v.value = value;
-        v.assigned = true;
+        varValues_[static_cast<std::size_t>(i)] = value;
+        vars_[static_cast<std::size_t>(i)].assigned = true;
     }
 }
 
@@ -387,7 +389,8 @@ bool FormulaEvaluator::storeOperand(std::string t, int k) {
             if (i < 0) {
                 if (vars_.size() >= static_cast<std::size_t>(maxVars))
                     return fail(1);
-                vars_.push_back(Var{t, 0.0, false});
+                vars_.push_back(Var{t, false});
+                varValues_.push_back(0.0);
                 i = static_cast<int>(vars_.size()) - 1;
             }
             a.idx = i + 1;
@@ -405,10 +408,12 @@ bool FormulaEvaluator::storeExpression(const std::string& strExpr) {
     storedOk_ = false;
     rows_.assign(1, Row{});
     vars_.clear();
+    varValues_.clear();
     ops_.clear();
     steps_.clear();
     args_.clear();
     loads_.clear();
+    plainLoads_ = 0;
     rowValues_.assign(1, 0.0);
     lastVar_ = -1;
     errorDescription_.clear();
@@ -624,6 +629,7 @@ bool FormulaEvaluator::storeExpression(const std::string& strExpr) {
 
     rows_.shrink_to_fit();
     vars_.shrink_to_fit();
+    varValues_.shrink_to_fit();
     evaluationOrder();
     linking();
     conditionalMarking();
@@ -806,9 +812,12 @@ void FormulaEvaluator::compile() {
             const int slot = base[r] + static_cast<int>(a) - 1;
             args_[static_cast<std::size_t>(slot)] = arg.value;
             if (arg.idx != 0)
-                loads_.push_back(Load{slot, static_cast<int>(arg.idx) - 1, static_cast<double>(arg.sign)});
+                loads_.push_back(Load{slot, static_cast<int>(arg.idx) - 1, static_cast<int>(arg.sign)});
         }
     }
+    plainLoads_ = static_cast<std::size_t>(
+        std::stable_partition(loads_.begin(), loads_.end(), [](const Load& l) { return l.sign > 0; }) -
+        loads_.begin());
     // A row skipped on a comparison must be evaluated after that comparison. Nested conditions can
     // lift an inner comparison above the outer one it depends on; move the comparison's operands and
     // the comparison itself to just before the first row that reads it, which keeps every operand

@@ -99,7 +99,6 @@ private:
     };
     struct Var {
         std::string name;
-        double value = 0.0;
         bool assigned = false;
     };
     // The table compiled for the walk: one compact record per row in evaluation order, argument
@@ -116,13 +115,14 @@ private:
     struct Load {
         int slot;
         int var; // 0-based variable index
-        double sign;
+        int sign;
     };
     // What the walk runs: per row in evaluation order, the kind of computation chosen when the formula
     // was stored (the operators and functions of everyday formulas have their own; the rest, and every
     // failure, go through the library with the row's Op) and where its inputs and result live.
     struct Step {
         std::uint8_t kind;
+        std::uint8_t guardedKind; // the kind of a row that has a condition
         std::uint8_t argTop;
         int argBase;
         int target; // a scratch slot past the arguments when the result feeds no row
@@ -145,19 +145,21 @@ private:
     void compile();
 
     // Evaluation.
-    bool walk();
+    bool walk(double& result);
     bool libraryStep(const Op& op, double& result);
     int computeRow(const Op& op, double& result) const; // 0 done, 1 failed, 2 code not handled
     void reportFailure(const Op& op, int status);
     void loadVariables();
     [[noreturn]] void raise(long number);
     int findVar(const std::string& name) const;
+    int scanVars(const std::string& name) const;
     void buildSteps();
 
     std::string expression_;
     bool storedOk_ = false;
     std::vector<Var> vars_;
-    std::vector<Row> rows_; // 1-based, rows_[0] unused
+    std::vector<double> varValues_; // by variable, side by side for the loads
+    std::vector<Row> rows_;         // 1-based, rows_[0] unused
     std::string errorDescription_;
     long errorId_ = 0;
     long errorPos_ = 0;
@@ -171,8 +173,8 @@ private:
     std::vector<double> args_;
     std::vector<double> rowValues_; // 1-based
     std::vector<Load> loads_;
+    std::size_t plainLoads_ = 0; // loads_ before this index take the value, the rest its negative
     std::vector<Step> steps_;
-    int resultRow_ = 0;
     // The host assigns the same variable by name before every evaluation: remember the last spelling.
     mutable std::string lastName_;
     mutable int lastVar_ = -1;
