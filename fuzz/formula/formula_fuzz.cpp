@@ -51,9 +51,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::uint8_t seed = flags;
     for (long i = 1; i <= ev.varTop(); ++i) {
         seed = static_cast<std::uint8_t>(seed * 31 + 7 + text.size());
-        if (!(flags & 32) || i % 2)
-            ev.setVarValue(i, valueFor(seed));
-        (void)ev.varName(i);
+        const double value = valueFor(seed);
+        // By index or by name (upper-cased: names are matched without regard to case); the value read
+        // back by name must be the one set, whatever name was looked up before.
+        std::string name = ev.varName(i);
+        if (seed & 64)
+            for (char& c : name)
+                c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+        if (flags & 32 && !(i % 2))
+            continue;
+        if (seed & 128)
+            ev.setVariable(name, value);
+        else
+            ev.setVarValue(i, value);
+        const auto same = [value](double v) { return v == value || (std::isnan(v) && std::isnan(value)); };
+        if (!same(ev.variable(name)) || !same(ev.varValue(i)))
+            __builtin_trap();
     }
     try {
         (void)ev.eval();
