@@ -1180,7 +1180,7 @@ double FormulaEvaluator::eval() {
         raise(1001);
     errorDescription_.clear();
     errorId_ = 0;
-    if (!vars_.empty() && opAssignExplicit_) {
+    if (opAssignExplicit_ && !vars_.empty()) {
         for (const Var& v : vars_) {
             if (!v.assigned) {
                 errorPos_ = 1;
