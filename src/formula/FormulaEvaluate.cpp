@@ -1175,7 +1175,16 @@ void FormulaEvaluator::raise(long number) {
     throw FormulaError(number, errorDescription_);
 }
 
-double FormulaEvaluator::eval() {
+// With no error pending, no check to make and the formula stored: the walk and nothing else.
+double FormulaEvaluator::evalReady() {
+    loadVariables();
+    double result = 0.0;
+    if (!walk(result))
+        raise(1001);
+    return result;
+}
+
+double FormulaEvaluator::evalChecked() {
     if (!storedOk_)
         raise(1001);
     errorDescription_.clear();
@@ -1189,23 +1198,10 @@ double FormulaEvaluator::eval() {
             }
         }
     }
-    loadVariables();
-    double result = 0.0;
-    if (!walk(result))
-        raise(1001);
-    return result;
+    return evalReady();
 }
 
-double FormulaEvaluator::eval1(double x) {
-    if (!storedOk_)
-        raise(1002);
-    errorDescription_.clear();
-    errorId_ = 0;
-    if (vars_.size() > 1) {
-        errorPos_ = 1;
-        fail(1);
-        raise(1002);
-    }
+double FormulaEvaluator::eval1Ready(double x) {
     double* const args = args_.data();
     const Load* l = loads_.data();
     const Load* const negated = l + plainLoads_;
@@ -1218,6 +1214,19 @@ double FormulaEvaluator::eval1(double x) {
     if (!walk(result))
         raise(1002);
     return result;
+}
+
+double FormulaEvaluator::eval1Checked(double x) {
+    if (!storedOk_)
+        raise(1002);
+    errorDescription_.clear();
+    errorId_ = 0;
+    if (vars_.size() > 1) {
+        errorPos_ = 1;
+        fail(1);
+        raise(1002);
+    }
+    return eval1Ready(x);
 }
 
 std::vector<double> FormulaEvaluator::evalMulti(const std::vector<double>& varValue) {
@@ -1235,8 +1244,10 @@ std::vector<double> FormulaEvaluator::evalMulti(const std::vector<double>& varVa
 std::vector<double> FormulaEvaluator::evalMulti(const std::vector<double>& varValue, long varIndex) {
     if (!storedOk_)
         raise(1001);
-    errorDescription_.clear();
-    errorId_ = 0;
+    if (errorId_ != 0 || !errorDescription_.empty()) {
+        errorDescription_.clear();
+        errorId_ = 0;
+    }
     if (vars_.empty() || varIndex < 1 || varIndex > varTop()) {
         errorPos_ = 1;
         fail(2);

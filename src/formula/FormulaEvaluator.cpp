@@ -121,13 +121,8 @@ FormulaEvaluator::FormulaEvaluator(HostAngle hostAngle) {
 // Variables and options
 
 int FormulaEvaluator::findVar(const std::string& name) const {
-    if (lastVar_ >= 0 && name.size() == lastName_.size()) {
-        std::size_t i = 0;
-        while (i < name.size() && name[i] == lastName_[i])
-            ++i;
-        if (i == name.size())
-            return lastVar_;
-    }
+    if (lastVar_ >= 0 && sameAsLast(name))
+        return lastVar_;
     return scanVars(name);
 }
 
@@ -141,6 +136,7 @@ int FormulaEvaluator::scanVars(const std::string& name) const {
                                                   [&](char a, char b) { return lower(a) == lower(b); })) {
             lastName_ = name;
             lastVar_ = static_cast<int>(i);
+            lastAssigned_ = false;
             return lastVar_;
         }
     }
@@ -170,12 +166,6 @@ double FormulaEvaluator::varSymb(const std::string& name) const {
     return findVar(name) + 1.0;
 }
 
-void FormulaEvaluator::setVarSymb(const std::string& name, double value) {
-    const int i = findVar(name);
-    if (i >= 0)
-        setVarValue(i + 1, value);
-}
-
 double FormulaEvaluator::variable(const std::string& name) const {
     const int i = findVar(name);
     return i < 0 ? 0.0 : varValues_[static_cast<std::size_t>(i)];
@@ -185,11 +175,12 @@ double FormulaEvaluator::variable(long index) const {
     return varValue(index);
 }
 
-void FormulaEvaluator::setVariable(const std::string& name, double value) {
+void FormulaEvaluator::assignByName(const std::string& name, double value) {
     const int i = findVar(name);
     if (i >= 0) {
         varValues_[static_cast<std::size_t>(i)] = value;
         vars_[static_cast<std::size_t>(i)].assigned = true;
+        lastAssigned_ = true; // findVar remembered this one
     }
 }
 
@@ -416,6 +407,7 @@ bool FormulaEvaluator::storeExpression(const std::string& strExpr) {
     plainLoads_ = 0;
     rowValues_.assign(1, 0.0);
     lastVar_ = -1;
+    lastAssigned_ = false;
     errorDescription_.clear();
     errorId_ = 0;
     errorPos_ = 0;

@@ -44,10 +44,18 @@ public:
     double varValue(long index) const;
     void setVarValue(long index, double varVal);
     double varSymb(const std::string& name) const;
-    void setVarSymb(const std::string& name, double value);
+    void setVarSymb(const std::string& name, double value) { setVariable(name, value); }
     double variable(const std::string& name) const;
     double variable(long index) const;
-    void setVariable(const std::string& name, double value);
+    // The host assigns the same variable by name before every evaluation: the name assigned last is
+    // compared here, where the call costs more than the comparison, and anything else is looked up.
+    void setVariable(const std::string& name, double value) {
+        if (lastAssigned_ && sameAsLast(name)) {
+            varValues_[static_cast<std::size_t>(lastVar_)] = value;
+            return;
+        }
+        assignByName(name, value);
+    }
     void setVariable(long index, double value);
 
     std::string angleUnit() const { return angleUnit_; }
@@ -63,8 +71,17 @@ public:
     long errorId() const { return errorId_; }
     long errorPos() const { return errorPos_; }
 
-    double eval();
-    double eval1(double x);
+    // Nothing to reset and nothing to check on the usual call: straight to the walk.
+    double eval() {
+        if (storedOk_ && errorId_ == 0 && !opAssignExplicit_ && errorDescription_.empty())
+            return evalReady();
+        return evalChecked();
+    }
+    double eval1(double x) {
+        if (storedOk_ && errorId_ == 0 && vars_.size() <= 1 && errorDescription_.empty())
+            return eval1Ready(x);
+        return eval1Checked(x);
+    }
     // Element 0 of varValue is unused; the result has the same size with element 0 left at 0.
     std::vector<double> evalMulti(const std::vector<double>& varValue);
     std::vector<double> evalMulti(const std::vector<double>& varValue, const std::string& varName);
@@ -145,6 +162,22 @@ private:
     void compile();
 
     // Evaluation.
+    double evalReady();
+    double evalChecked();
+    double eval1Ready(double x);
+    double eval1Checked(double x);
+    bool sameAsLast(const std::string& name) const {
+        const std::size_t n = name.size();
+        if (n != lastName_.size())
+            return false;
+        const char* p = name.data();
+        const char* q = lastName_.data();
+        for (std::size_t i = 0; i < n; ++i)
+            if (p[i] != q[i])
+                return false;
+        return true;
+    }
+    void assignByName(const std::string& name, double value);
     bool walk(double& result);
     bool libraryStep(const Op& op, double& result);
     int computeRow(const Op& op, double& result) const; // 0 done, 1 failed, 2 code not handled
@@ -178,6 +211,7 @@ private:
     // The host assigns the same variable by name before every evaluation: remember the last spelling.
     mutable std::string lastName_;
     mutable int lastVar_ = -1;
+    mutable bool lastAssigned_ = false; // the remembered variable has been assigned since it was stored
 };
 
 } // namespace formula
