@@ -1162,13 +1162,13 @@ FORMULA_ALWAYS_INLINE bool FormulaEvaluator::walk(double& result) {
 void FormulaEvaluator::loadVariables() {
     double* const args = args_.data();
     const double* const values = varValues_.data();
-    const Load* l = loads_.data();
+    const Load* const l = loads_.data();
     const Load* const negated = l + plainLoads_;
     const Load* const end = l + loads_.size();
-    for (; l != negated; ++l)
-        args[l->slot] = values[l->var];
-    for (; l != end; ++l)
-        args[l->slot] = -values[l->var];
+    for (const Load* p = l; p != negated; ++p)
+        args[p->slot] = values[p->var];
+    for (const Load* p = negated; p != end; ++p)
+        args[p->slot] = -values[p->var];
 }
 
 void FormulaEvaluator::raise(long number) {
@@ -1203,13 +1203,13 @@ double FormulaEvaluator::evalChecked() {
 
 double FormulaEvaluator::eval1Ready(double x) {
     double* const args = args_.data();
-    const Load* l = loads_.data();
+    const Load* const l = loads_.data();
     const Load* const negated = l + plainLoads_;
     const Load* const end = l + loads_.size();
-    for (; l != negated; ++l)
-        args[l->slot] = x;
-    for (; l != end; ++l)
-        args[l->slot] = -x;
+    for (const Load* p = l; p != negated; ++p)
+        args[p->slot] = x;
+    for (const Load* p = negated; p != end; ++p)
+        args[p->slot] = -x;
     double result = 0.0;
     if (!walk(result))
         raise(1002);

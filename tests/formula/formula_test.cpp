@@ -425,6 +425,36 @@ void variables() {
     ev.setVariable("B", 0); // assigning 0 still counts
     CHECK(ev.eval() == 1);
 
+    // The name assigned last is remembered: reading a name first, storing a new formula or a failed
+    // evaluation in between change nothing about what an assignment and an evaluation do.
+    FormulaEvaluator again;
+    again.setOpAssignExplicit(true);
+    const auto errorOf = [](FormulaEvaluator& e) {
+        try {
+            e.eval();
+        } catch (const FormulaError&) {
+            return e.errorId();
+        }
+        return -1L;
+    };
+    CHECK(again.storeExpression("y-x+0*z"));
+    again.setVariable("y", 5);
+    CHECK(again.varSymb("x") == 2); // looked up, not assigned
+    again.setVariable("x", 1);
+    CHECK(errorOf(again) == 18 && again.errorDescription() == "Variable < z > not assigned");
+    again.setVariable("z", 0);
+    again.setVariable("x", 2);
+    CHECK(again.eval() == 3 && again.errorId() == 0 && again.errorDescription().empty());
+    CHECK(again.storeExpression("x*10")); // x is now the first variable, and unassigned
+    CHECK(errorOf(again) == 18 && again.errorDescription() == "Variable < x > not assigned");
+    again.setVariable("x", 4);
+    CHECK(again.eval() == 40 && again.variable(1L) == 4);
+    CHECK(again.storeExpression("ln(x)"));
+    again.setVariable("X", -1);
+    CHECK(errorOf(again) == 14 && !again.errorDescription().empty());
+    again.setVariable("X", 1);
+    CHECK(again.eval() == 0 && again.errorId() == 0 && again.errorDescription().empty());
+
     // Eval1 works on formulas of at most one variable and ignores assignments.
     FormulaEvaluator one;
     one.setOpAssignExplicit(true);
