@@ -1015,7 +1015,6 @@ bool FormulaEvaluator::libraryStep(const Op& op, double& result) {
 FORMULA_ALWAYS_INLINE bool FormulaEvaluator::walk(double& result) {
     double* const args = args_.data();
     double* const values = rowValues_.data();
-    const double f = angleFactor_;
     // Results come back from the library through a slot of their own, so that r stays in a register.
     double libraryResult = 0.0;
     const auto viaLibrary = [&](const Step& s, double& r) {
@@ -1089,13 +1088,13 @@ FORMULA_ALWAYS_INLINE bool FormulaEvaluator::walk(double& result) {
                 r = std::fabs(a[0]);
                 break;
             case cosine:
-                r = std::cos(a[0] * f);
+                r = std::cos(a[0] * angleFactor_);
                 break;
             case sine:
-                r = std::sin(a[0] * f);
+                r = std::sin(a[0] * angleFactor_);
                 break;
             case tangent:
-                r = std::tan(a[0] * f);
+                r = std::tan(a[0] * angleFactor_);
                 break;
             case exponential:
                 r = std::exp(a[0]);
