@@ -40,6 +40,8 @@ public:
     void setProgressRange(devlink::ProgressWindow, int, int) override {}
     void setProgressValue(devlink::ProgressWindow, int) override {}
     void closeProgress(devlink::ProgressWindow) override {}
+    std::string chooseFile(const devlink::FileRequest&) override { return {}; }
+    devlink::CalendarTime now() override { return {}; }
 };
 
 double threadCpuSeconds() {

@@ -3,9 +3,8 @@
 #include "app/AppInfo.h"
 #include "app/MainWindow.h"
 #include "app/StartWindows.h"
-#include "app/Wiring.h"
+#include "app/Session.h"
 #include "link/Clock.h"
-#include "link/Link.h"
 #include "link/QtSerialPort.h"
 
 #include <QApplication>
@@ -24,8 +23,7 @@ int runApplication(int argc, char** argv) {
 
     devlink::QtSerialPort port;
     devlink::SystemClock clock;
-    std::unique_ptr<MainWindow> main;
-    std::unique_ptr<devlink::Link> link;
+    std::unique_ptr<Session> session;
 
     auto* splash = new Preloader;
     splash->setAttribute(Qt::WA_DeleteOnClose);
@@ -37,28 +35,22 @@ int runApplication(int argc, char** argv) {
         splash->close();
     });
     // Closing the choice without OK ends the program.
-    QObject::connect(choice, &QDialog::finished, &application, [&main] {
-        if (!main)
+    QObject::connect(choice, &QDialog::finished, &application, [&session] {
+        if (!session)
             QApplication::quit();
     });
     QObject::connect(choice, &DeviceChoice::chosen, &application, [&, choice](config::InstrumentKind kind) {
-        main = std::make_unique<MainWindow>(kind, port);
-        link = std::make_unique<devlink::Link>(main->port(), clock, *main, main->model().portNumber);
-        MainWindow* window = main.get();
-        devlink::Link* l = link.get();
-        QObject::connect(&window->model(), &config::ConfigModel::changed, window,
-                         [window, l] { l->setPortNumber(window->model().portNumber); });
+        session = std::make_unique<Session>(kind, port, clock);
+        MainWindow* window = &session->window();
         QObject::connect(window, &MainWindow::exitConfirmed, &application, &QApplication::quit,
                          Qt::QueuedConnection);
-        wireOperations(*window, *link);
         window->show();
         choice->close();
     });
 
     splash->show();
     const int result = QApplication::exec();
-    link.reset();
-    main.reset();
+    session.reset();
     return result;
 }
 

@@ -4,6 +4,7 @@
 #include "app/MessageBoxes.h"
 #include "app/ProgressWindows.h"
 #include "app/ScaleTableModel.h"
+#include "app/VariableTableModel.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -99,7 +100,6 @@ MainWindow::MainWindow(config::InstrumentKind kind, devlink::Port& port, QWidget
     cmbPort_->setEnabled(false);
     cmbPort_->setCurrentIndex(-1);
     showPortDevice(1);
-    frameVariables_->setVisible(false);
 
     connect(model_, &config::ConfigModel::changed, this, &MainWindow::refreshFromModel);
     refreshFromModel();
@@ -553,10 +553,13 @@ QWidget* MainWindow::buildCommonTab() {
 QWidget* MainWindow::buildVariablesFrame() {
     frameVariables_ = frame(QStringLiteral("FrameVariables"), QStringLiteral(" Variables "), nullptr);
     auto* layout = new QGridLayout(frameVariables_);
-    auto* varGrid = new QTableWidget(1, 3, frameVariables_);
+    auto* varGrid = new QTableView(frameVariables_);
     varGrid->setObjectName(QStringLiteral("VarGrid"));
-    varGrid->setHorizontalHeaderLabels(
-        {QStringLiteral("Variable No."), QStringLiteral("Name"), QStringLiteral("Value")});
+    auto* variables = new VariableTableModel(*model_, varGrid);
+    varGrid->setModel(variables);
+    varGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    varGrid->setSelectionMode(QAbstractItemView::SingleSelection);
+    varGrid->verticalHeader()->setVisible(false);
     varGrid->setColumnWidth(0, twips(1000));
     varGrid->setColumnWidth(1, twips(1500));
     varGrid->setColumnWidth(2, twips(2000));
@@ -568,8 +571,15 @@ QWidget* MainWindow::buildVariablesFrame() {
     closeFrame->setObjectName(QStringLiteral("cmdCloseFrame"));
     closeFrame->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
     closeFrame->setToolTip(QStringLiteral("Close"));
-    connect(closeFrame, &QPushButton::clicked, frameVariables_, &QWidget::hide);
+    connect(closeFrame, &QPushButton::clicked, this, [this] {
+        model_->variablesShown = false;
+        model_->notifyChanged();
+    });
     layout->addWidget(closeFrame, 1, 1);
+    refreshers_.push_back([this, variables] {
+        variables->refresh();
+        frameVariables_->setVisible(model_->variablesShown);
+    });
     return frameVariables_;
 }
 
@@ -909,6 +919,22 @@ void MainWindow::closeProgress(devlink::ProgressWindow window) {
         dialog->deleteLater();
         progressWindows_[static_cast<int>(window)] = nullptr;
     }
+}
+
+std::string MainWindow::chooseFile(const devlink::FileRequest& request) {
+    if (exitRequested_)
+        return {};
+    const QString path = app::chooseFile(this, {request.mode, QString::fromStdString(request.title),
+                                                QString::fromStdString(request.filter),
+                                                QString::fromStdString(request.proposedName),
+                                                QString::fromStdString(request.folder)});
+    return path.toStdString();
+}
+
+devlink::CalendarTime MainWindow::now() {
+    const QDateTime t = currentDateTime();
+    return {t.date().year(), t.date().month(), t.date().day(), t.time().hour(), t.time().minute(),
+            t.time().second()};
 }
 
 } // namespace app

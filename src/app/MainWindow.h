@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ShutdownPort.h"
+#include "app/Workbench.h"
 #include "config/ConfigModel.h"
 #include "link/OperationUi.h"
 #include "link/Port.h"
@@ -30,32 +31,6 @@ namespace app {
 
 class ScaleTableModel;
 
-// The controls that start a device operation or open a window that does. Each stays disabled
-// until an operation is attached to it with MainWindow::setCommandHandler().
-enum class Command {
-    ReadConfig,      // cmdReadConfig
-    Default,         // cmdDefault
-    Px,              // cmdPx (preset window)
-    SetSingle,       // cmdSetSingle
-    SetAll,          // cmdSetAll
-    SetLinear,       // cmdSetLinear
-    Load,            // cmdLoad
-    Save,            // cmdSave
-    GetTime,         // cmdGetTime
-    SysTime,         // cmdSysTime
-    SetTime,         // cmdSetTime
-    GetRec,          // cmdGetRec
-    SetRec,          // cmdSetRec
-    GetRate,         // cmdGetRate
-    SetRate,         // cmdSetRate
-    BlockReset,      // cmdBlockReset
-    ResetTotalizer1, // cmdResetTOT(1)
-    ResetTotalizer2, // cmdResetTOT(2)
-    Download,        // cmdDownload
-    Calc,            // cmdCalc
-    DataTransfer,    // mnuDataTransfer
-    Service,         // mnuService (the menu stays hidden until the About box reveals it)
-};
 
 // The main window ("Main"): shows the configuration model, chooses the port, and is the user
 // interface every device operation talks to.
@@ -118,6 +93,8 @@ public:
     void setProgressRange(devlink::ProgressWindow window, int minimum, int maximum) override;
     void setProgressValue(devlink::ProgressWindow window, int value) override;
     void closeProgress(devlink::ProgressWindow window) override;
+    std::string chooseFile(const devlink::FileRequest& request) override;
+    devlink::CalendarTime now() override;
 
     // Pixels for a length in twips at this screen's resolution.
     int twips(int value) const;

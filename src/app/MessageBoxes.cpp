@@ -1,5 +1,11 @@
 #include "app/MessageBoxes.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QStandardPaths>
+
 #include <QMessageBox>
 
 namespace app {
@@ -97,6 +103,69 @@ devlink::Answer showMessage(QWidget* parent, const MessageRequest& request) {
         break;
     }
     return escapeAnswer(request.buttons);
+}
+
+namespace {
+
+FileDialogAnswerer& installedFileAnswerer() {
+    static FileDialogAnswerer answerer;
+    return answerer;
+}
+
+CalendarAnswerer& installedCalendar() {
+    static CalendarAnswerer answerer;
+    return answerer;
+}
+
+// "desc|pattern|desc|pattern|" becomes Qt's "desc;;desc": the descriptions already name their
+// patterns in brackets, which is what Qt reads.
+QString toQtFilter(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'), Qt::SkipEmptyParts);
+    QStringList filters;
+    for (int i = 0; i < parts.size(); i += 2) {
+        QString description = parts[i].trimmed();
+        if (i + 1 < parts.size() && !description.contains(QLatin1Char('(')))
+            description += QStringLiteral(" (%1)").arg(parts[i + 1].trimmed());
+        filters << description;
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+} // namespace
+
+FileDialogAnswerer setFileDialogAnswerer(FileDialogAnswerer answerer) {
+    FileDialogAnswerer previous = std::move(installedFileAnswerer());
+    installedFileAnswerer() = std::move(answerer);
+    return previous;
+}
+
+QString chooseFile(QWidget* parent, const FileDialogRequest& request) {
+    if (installedFileAnswerer())
+        return installedFileAnswerer()(request);
+    QString start = request.folder;
+    if (!request.proposedName.isEmpty())
+        start = QDir(start.isEmpty() ? QDir::currentPath() : start).filePath(request.proposedName);
+    const QString filter = toQtFilter(request.filter);
+    if (request.mode == devlink::FileRequest::Mode::Save)
+        return QFileDialog::getSaveFileName(parent, request.title, start, filter);
+    return QFileDialog::getOpenFileName(parent, request.title, start, filter);
+}
+
+CalendarAnswerer setCalendarAnswerer(CalendarAnswerer answerer) {
+    CalendarAnswerer previous = std::move(installedCalendar());
+    installedCalendar() = std::move(answerer);
+    return previous;
+}
+
+QDateTime currentDateTime() {
+    return installedCalendar() ? installedCalendar()() : QDateTime::currentDateTime();
+}
+
+QString proposedFolder() {
+    const QString own = QCoreApplication::applicationDirPath();
+    if (!own.isEmpty() && QFileInfo(own).isWritable())
+        return own;
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 }
 
 } // namespace app

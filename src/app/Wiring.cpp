@@ -1,31 +1,34 @@
 #include "app/Wiring.h"
 
-#include "app/MainWindow.h"
+#include "app/Workbench.h"
+#include "config/ConfigModel.h"
 #include "config/Queries.h"
 #include "config/ReadOperations.h"
-#include "link/Link.h"
 
 #include <QTabWidget>
+#include <QWidget>
 
 namespace app {
 
-void wireOperations(MainWindow& window, devlink::Link& link) {
-    config::ConfigModel& model = window.model();
+void registerReadOperations(Workbench& bench) {
+    config::ConfigModel& model = bench.model();
+    devlink::Link& link = bench.link();
     const bool flowUnit = model.instrumentKind == config::InstrumentKind::Quorvane;
 
     // The grids fill range by range; the range being read comes to the front so the user sees it.
-    auto showRange = [&window](int range) {
-        if (auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("ScaleTab")))
+    QWidget* window = &bench.mainWindow();
+    auto showRange = [window](int range) {
+        if (auto* tabs = window->findChild<QTabWidget*>(QStringLiteral("ScaleTab")))
             tabs->setCurrentIndex(range - 1);
     };
 
-    window.setCommandHandler(Command::ReadConfig,
-                             [&model, &link, showRange] { config::readConfiguration(model, link, showRange); });
-    window.setCommandHandler(Command::GetTime, [&model, &link] { config::getTime(model, link); });
+    bench.setCommandHandler(Command::ReadConfig,
+                            [&model, &link, showRange] { config::readConfiguration(model, link, showRange); });
+    bench.setCommandHandler(Command::GetTime, [&model, &link] { config::getTime(model, link); });
     if (flowUnit)
-        window.setCommandHandler(Command::GetRate, [&model, &link] { config::getRate(model, link); });
+        bench.setCommandHandler(Command::GetRate, [&model, &link] { config::getRate(model, link); });
     else
-        window.setCommandHandler(Command::GetRec, [&model, &link] { config::getRecording(model, link); });
+        bench.setCommandHandler(Command::GetRec, [&model, &link] { config::getRecording(model, link); });
 }
 
 } // namespace app

@@ -1,15 +1,10 @@
 #pragma once
 
-namespace devlink {
-class Link;
-}
-
 namespace app {
 
-class MainWindow;
+class Workbench;
 
-// Attaches the device operations to the main window's controls, once the window exists.
-// Each operation goes in with window.setCommandHandler(Command::..., handler).
-void wireOperations(MainWindow& window, devlink::Link& link);
+// The configuration reads and queries on the main window's controls.
+void registerReadOperations(Workbench& bench);
 
 } // namespace app

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <optional>
+#include <vector>
 
 namespace config {
 
@@ -44,6 +45,14 @@ struct Preset {
     std::optional<int> gain;  // 1..8
     bool assigned() const { return range.has_value() && gain.has_value(); }
     bool operator==(const Preset&) const = default;
+};
+
+// One row of the linearization's variables grid, as shown.
+struct FormulaVariable {
+    QString number; // "Variable No.": " 1", " 2", ...
+    QString name;   // as the evaluator lists it ("X" for x)
+    QString value;  // typed by the user; "1 to 1000" for x
+    bool operator==(const FormulaVariable&) const = default;
 };
 
 // One channel of the flow unit. List indexes are -1 when nothing is selected.
@@ -116,6 +125,12 @@ public:
     bool overwrite = false;                          // CheckOverwrite
     std::array<QString, FlowChannelCount> totalizer; // txtTotalizer(1..2), pattern "000000"
     QString text1;                                   // Text1: multi-line, grows on every read
+
+    // ---- linearization: the variables grid (VarGrid) and whether its frame is shown
+    std::vector<FormulaVariable> variables{FormulaVariable{}};
+    bool variablesShown = false; // FrameVariables
+    // The grid's empty state: one empty row.
+    void resetVariables() { variables.assign(1, FormulaVariable{}); }
 
     // ---- shared state of the device operations
     InstrumentKind instrumentKind;

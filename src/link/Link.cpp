@@ -73,11 +73,21 @@ Exchange Exchange::presetQuery(std::string notConnectedMessage) {
 Link::Link(Port& port, Clock& clock, OperationUi& ui, int portNumber)
     : port_(port), clock_(clock), ui_(ui), portNumber_(portNumber) {}
 
+Link::Link(Port& port, Clock& clock, OperationUi& ui, std::function<int()> portNumber)
+    : port_(port), clock_(clock), ui_(ui), portNumberSource_(std::move(portNumber)) {}
+
 bool Link::refuse(const char* what) const {
     if (!waiting_)
         return false;
     qWarning("devlink: %s refused: another exchange with the instrument is in progress", what);
     return true;
+}
+
+template <typename Result, typename Work> Result Link::guarded(const char* what, Result refused, Work&& work) {
+    if (refuse(what))
+        return refused;
+    WaitGuard busy(*this);
+    return work();
 }
 
 double Link::now() {
@@ -106,7 +116,7 @@ Reply Link::runExchange(const Exchange& request, bool buffered) {
     WaitGuard busy(*this);
     Reply reply;
     port_.close();
-    reply.openStatus = port_.open(portNumber_);
+    reply.openStatus = port_.open(portNumber());
     if (reply.openStatus != OpenStatus::Opened) {
         reply.outcome = Outcome::NotConnected;
         notConnectedImpl(request.notConnectedMessage, request.closeSettingProgressOnFailure);
@@ -249,24 +259,23 @@ void Link::pauseImpl() {
 // ---- Public steps ---------------------------------------------------------------------------
 
 Wake Link::wakeUp(const std::string& notConnectedMessage) {
-    if (refuse("wake-up"))
-        return Wake::Busy;
-    WaitGuard busy(*this);
-    if (!port_.isOpen() && port_.open(portNumber_) != OpenStatus::Opened) {
+    return guarded("wake-up", Wake::Busy, [&] {
+        if (!port_.isOpen() && port_.open(portNumber()) != OpenStatus::Opened) {
+            notConnectedImpl(notConnectedMessage, false);
+            return Wake::NotConnected;
+        }
+        if (wakeUpTriesImpl(limits::memoryWakeUp, 1, false).awake)
+            return Wake::Awake;
         notConnectedImpl(notConnectedMessage, false);
         return Wake::NotConnected;
-    }
-    if (wakeUpTriesImpl(limits::memoryWakeUp, 1, false).awake)
-        return Wake::Awake;
-    notConnectedImpl(notConnectedMessage, false);
-    return Wake::NotConnected;
+    });
 }
 
 void Link::pauseTwoTicks() {
-    if (refuse("pause"))
-        return;
-    WaitGuard busy(*this);
-    pauseImpl();
+    guarded("pause", 0, [&] {
+        pauseImpl();
+        return 0;
+    });
 }
 
 void Link::lockPanels() {
@@ -277,41 +286,41 @@ void Link::unlockPanels() {
 }
 
 OpenStatus Link::openPort() {
-    if (refuse("opening the port"))
-        return OpenStatus::Failed;
-    port_.close();
-    return port_.open(portNumber_);
+    return guarded("opening the port", OpenStatus::Failed, [&] {
+        port_.close();
+        return port_.open(portNumber());
+    });
 }
 
 OpenStatus Link::ensureOpen() {
-    if (refuse("opening the port"))
-        return OpenStatus::Failed;
-    if (port_.isOpen())
-        return OpenStatus::Opened;
-    return port_.open(portNumber_);
+    return guarded("opening the port", OpenStatus::Failed,
+                   [&] { return port_.isOpen() ? OpenStatus::Opened : port_.open(portNumber()); });
 }
 
-void Link::closePort() {
-    if (refuse("closing the port"))
-        return;
+void Link::closeImpl() {
+    if (port_.isOpen())
+        port_.drain();
     port_.close();
 }
 
+void Link::closePort() {
+    guarded("closing the port", 0, [&] {
+        closeImpl();
+        return 0;
+    });
+}
+
 Link::WakeTries Link::wakeUpTries(double limit, int tries, bool loneCrAfterUnanswered) {
-    if (refuse("wake-up")) {
-        WakeTries refused;
-        refused.refused = true;
-        return refused;
-    }
-    WaitGuard busy(*this);
-    return wakeUpTriesImpl(limit, tries, loneCrAfterUnanswered);
+    WakeTries refused;
+    refused.refused = true;
+    return guarded("wake-up", refused, [&] { return wakeUpTriesImpl(limit, tries, loneCrAfterUnanswered); });
 }
 
 void Link::notConnected(const std::string& message, bool closeSettingProgress) {
-    if (refuse("message"))
-        return;
-    WaitGuard busy(*this);
-    notConnectedImpl(message, closeSettingProgress);
+    guarded("message", 0, [&] {
+        notConnectedImpl(message, closeSettingProgress);
+        return 0;
+    });
 }
 
 bool Link::send(std::string_view command) {
@@ -330,25 +339,103 @@ bool Link::sendRaw(std::string_view bytes) {
 }
 
 Reply Link::readLineToCr(double perCharacterLimit) {
-    if (refuse("reading"))
-        return Reply{};
-    WaitGuard busy(*this);
-    return readLineImpl(perCharacterLimit);
+    return guarded("reading", Reply{}, [&] { return readLineImpl(perCharacterLimit); });
 }
 
 Reply Link::readBuffer(double limit, int atLeast) {
-    if (refuse("reading"))
-        return Reply{};
-    WaitGuard busy(*this);
-    return readBufferImpl(limit, atLeast);
+    return guarded("reading", Reply{}, [&] { return readBufferImpl(limit, atLeast); });
 }
 
 Reply Link::readBufferAfterPause(double firstCharacterLimit) {
-    if (refuse("reading"))
-        return Reply{};
-    WaitGuard busy(*this);
-    pauseImpl();
-    return readBufferImpl(firstCharacterLimit, 1);
+    return guarded("reading", Reply{}, [&] {
+        pauseImpl();
+        return readBufferImpl(firstCharacterLimit, 1);
+    });
+}
+
+// ---- Writes ---------------------------------------------------------------------------------
+
+Written Link::write(const Write& request) {
+    return guarded("write", Written::Busy, [&] {
+        const auto fail = [&] {
+            notConnectedImpl(request.notConnectedMessage, request.closeSettingProgressOnFailure);
+            return Written::NotConnected;
+        };
+        if (!port_.isOpen() && port_.open(portNumber()) != OpenStatus::Opened)
+            return fail();
+        WakeBudget own;
+        WakeBudget& budget = request.budget ? *request.budget : own;
+        for (;;) {
+            if (budget.unanswered >= WakeBudget::allowed)
+                return fail();
+            const WakeTries wake = wakeUpTriesImpl(limits::memoryWakeUp, 1, true);
+            if (wake.awake)
+                break;
+            budget.unanswered += wake.portLost ? WakeBudget::allowed : wake.unanswered;
+        }
+        std::string line = request.command;
+        line += carriageReturn;
+        port_.write(line);
+        if (request.settle > 0.0)
+            waitImpl(request.settle);
+        if (!request.keepOpen)
+            closeImpl();
+        return Written::Sent;
+    });
+}
+
+Written Link::wakeUpWrite(const std::string& command, const std::string& notConnectedMessage) {
+    const Wake wake = wakeUp(notConnectedMessage);
+    if (wake != Wake::Awake)
+        return wake == Wake::Busy ? Written::Busy : Written::NotConnected;
+    return send(command) ? Written::Sent : Written::Busy;
+}
+
+void Link::waitImpl(double seconds) {
+    const double start = now();
+    for (double elapsed = 0.0; (elapsed = elapsedSince(start, now())) <= seconds;)
+        yieldFor(seconds - elapsed + overshoot);
+}
+
+void Link::wait(double seconds) {
+    guarded("wait", 0, [&] {
+        waitImpl(seconds);
+        return 0;
+    });
+}
+
+Reply Link::readRecord(std::size_t length, double silenceLimit) {
+    return guarded("reading", Reply{}, [&] {
+        Reply reply;
+        reply.outcome = Outcome::TimedOut;
+        reply.text.reserve(length + 1);
+        double start = now();
+        for (;;) {
+            while (port_.bytesWaiting() == 0) {
+                if (port_.failed() || !port_.isOpen()) {
+                    reply.portLost = port_.failed();
+                    port_.close();
+                    return reply;
+                }
+                const double elapsed = elapsedSince(start, now());
+                if (elapsed > silenceLimit)
+                    return reply;
+                yieldFor(silenceLimit - elapsed + overshoot);
+            }
+            const std::string c = port_.readOne();
+            if (c.empty())
+                continue;
+            start = now();
+            if (reply.text.size() < length) {
+                reply.text += c;
+                continue;
+            }
+            if (c[0] != carriageReturn)
+                reply.text += c;
+            reply.outcome = c[0] == carriageReturn ? Outcome::Replied : Outcome::Garbled;
+            return reply;
+        }
+    });
 }
 
 } // namespace devlink

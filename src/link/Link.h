@@ -3,6 +3,7 @@
 #include "link/OperationUi.h"
 #include "link/Port.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,7 @@ enum class Outcome {
     NotConnected, // no "!" to any wake-up byte, or the port would not open: the "not connected!"
                   // message was shown, the port is closed, no command was sent
     Busy,         // refused: the link was already in the middle of an exchange
+    Garbled,      // a fixed-length record was not followed by its CR (text holds the extra character)
 };
 
 // What callers test instead of a global: the outcome and the reply text (CR excluded).
@@ -85,6 +87,32 @@ inline constexpr double memoryReply = 2.0;
 // Outcome of a wake-up step.
 enum class Wake { Awake, NotConnected, Busy };
 
+// Unanswered wake-up bytes counted over a whole call of several writes: the call ends at the
+// second one, wherever it falls, instead of each write getting two tries of its own.
+struct WakeBudget {
+    static constexpr int allowed = 2;
+    int unanswered = 0;
+};
+
+// One command written after its own wake-up. Fill it with designated initialisers, e.g.
+//     link.write({.command = "b0300", .settle = 0.1, .keepOpen = true});
+struct Write {
+    std::string command; // without the CR
+    std::string notConnectedMessage = lumatrixNotConnected;
+    double settle = 0.0;   // after the command, wait (yielding) until more than this has passed
+    bool keepOpen = false; // leave the port open for the next write of the same call
+    bool closeSettingProgressOnFailure = false;
+    WakeBudget* budget = nullptr; // shared over a call; none: this write alone has two tries
+};
+
+// How a write ended.
+enum class Written {
+    Sent,         // the instrument woke and the command went out (no reply is read)
+    NotConnected, // the wake-up budget ran out or the port would not open: the one message was
+                  // shown, the port is closed, the command was not sent
+    Busy,         // refused: another exchange was running
+};
+
 // The serial link to one instrument: every conversation goes through here, one at a time.
 //
 // Waits yield to the event loop (through the Clock), so a click handler may run while an
@@ -95,9 +123,14 @@ enum class Wake { Awake, NotConnected, Busy };
 // instrument answered, and the caller closes it after reading the reply.
 class Link {
 public:
+    // A link with a port number of its own (tests, tools).
     Link(Port& port, Clock& clock, OperationUi& ui, int portNumber = 1);
+    // A link that asks for the port number whenever it opens the port, so that the one place
+    // that owns the user's choice is the only one.
+    Link(Port& port, Clock& clock, OperationUi& ui, std::function<int()> portNumber);
 
-    int portNumber() const { return portNumber_; }
+    int portNumber() const { return portNumberSource_ ? portNumberSource_() : portNumber_; }
+    // Only for a link with a port number of its own.
     void setPortNumber(int portNumber) { portNumber_ = portNumber; }
     Port& port() { return port_; }
     Clock& clock() { return clock_; }
@@ -140,12 +173,34 @@ public:
         Link& link_;
     };
 
+    // ---- Writes ----------------------------------------------------------------------------
+
+    // The full-wake write: opens the port if it is closed, wakes the instrument (0x80, more than
+    // 1 s without "!" fails a try, a lone CR after each unanswered byte, tries until the budget is
+    // spent), sends the command & CR, waits `settle`, and unless keepOpen drains and closes.
+    // On failure: the one "not connected!" box, the port closed, nothing sent.
+    Written write(const Write& request);
+
+    // The flow unit's form: wakeUp() (one byte, 1 s, no lone CR), then the command & CR. The port
+    // stays open for the caller (close it with closePort()). Never sends after a failed wake-up.
+    Written wakeUpWrite(const std::string& command, const std::string& notConnectedMessage = quorvaneNotConnected);
+
+    // Yields to the event loop until more than `seconds` have passed.
+    void wait(double seconds);
+
+    // One fixed-length record: exactly `length` characters (a CR among them is data), then CR.
+    // Replied with the record; TimedOut when the line stays silent for more than
+    // `silenceLimit` seconds (text keeps what arrived); Garbled when the character after the
+    // record is not CR (text holds length + 1 characters).
+    Reply readRecord(std::size_t length, double silenceLimit);
+
     // ---- Steps, for routines that compose their own exchange -----------------------------
 
     // Closes the port if open, then opens port portNumber().
     OpenStatus openPort();
     // Opens the port if it is closed.
     OpenStatus ensureOpen();
+    // Drains what was written to the device, then closes.
     void closePort();
     bool isOpen() const { return port_.isOpen(); }
 
@@ -183,6 +238,10 @@ public:
 private:
     class WaitGuard;
     bool refuse(const char* what) const;
+    // Runs work() marked busy, or returns `refused` when another exchange is running.
+    template <typename Result, typename Work> Result guarded(const char* what, Result refused, Work&& work);
+    void closeImpl();
+    void waitImpl(double seconds);
     double now();
     void yieldFor(double seconds);
     WakeTries wakeUpTriesImpl(double limit, int tries, bool loneCr);
@@ -195,7 +254,8 @@ private:
     Port& port_;
     Clock& clock_;
     OperationUi& ui_;
-    int portNumber_;
+    int portNumber_ = 1;
+    std::function<int()> portNumberSource_;
     bool waiting_ = false;
 };
 

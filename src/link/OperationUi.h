@@ -18,6 +18,26 @@ enum class ProgressWindow {
     SetType,         // wait window of single register commands
 };
 
+// A file dialog's request. The answer is the chosen path, empty when the user cancelled.
+struct FileRequest {
+    enum class Mode { Open, Save };
+    Mode mode = Mode::Open;
+    std::string title;
+    std::string filter;       // "description (*.ext)|*.ext|", as the dialogs of the program give it
+    std::string proposedName; // file name offered in the dialog
+    std::string folder;       // folder the dialog opens in; empty: the last one used
+};
+
+// The calendar as operations see it (the computer's local date and time).
+struct CalendarTime {
+    int year = 2000; // four digits
+    int month = 1;   // 1..12
+    int day = 1;     // 1..31
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+};
+
 // What a device operation may do to the user interface. Operations never touch widgets; the
 // main window implements this and tests implement it with a recorder.
 class OperationUi {
@@ -37,6 +57,11 @@ public:
     virtual void setProgressValue(ProgressWindow window, int value) = 0;
     // Closing a window that is not showing does nothing.
     virtual void closeProgress(ProgressWindow window) = 0;
+
+    // A file dialog; empty when the user cancelled.
+    virtual std::string chooseFile(const FileRequest& request) = 0;
+    // Today's date and the time of day.
+    virtual CalendarTime now() = 0;
 };
 
 } // namespace devlink

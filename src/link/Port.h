@@ -33,6 +33,10 @@ public:
     // Throw away whatever is waiting, so that a late line end of an earlier reply is not
     // taken for part of the next one.
     virtual void discardInput() = 0;
+    // Waits until everything written has left for the device. Called before a port is closed after
+    // a write: a USB adapter may throw away what it still holds when the port closes, which would
+    // cut the tail off the last command.
+    virtual void drain() {}
 
     // True when the device reported an error that ends the exchange (an adapter pulled, the
     // far end of a pseudo-terminal closed). The port has then already been closed by us.

@@ -6,6 +6,10 @@
 #include <QSerialPort>
 
 #ifndef _WIN32
+#include <termios.h>
+#endif
+
+#ifndef _WIN32
 #include <cerrno>
 #include <unistd.h>
 #endif
@@ -115,6 +119,19 @@ void QtSerialPort::discardInput() {
     serial_->readAll();
     if (serial_->isOpen())
         serial_->clear(QSerialPort::Input);
+}
+
+void QtSerialPort::drain() {
+    if (!serial_->isOpen())
+        return;
+    // Qt's own buffer first (a command is a few dozen bytes: milliseconds at 9600 baud), then the
+    // driver's, so close() cannot drop what the adapter still holds.
+    for (int i = 0; i < 100 && serial_->isOpen() && serial_->bytesToWrite() > 0; ++i)
+        serial_->waitForBytesWritten(10);
+#ifndef _WIN32
+    if (serial_->isOpen())
+        ::tcdrain(static_cast<int>(serial_->handle()));
+#endif
 }
 
 std::string QtSerialPort::deviceName(int portNumber) const {

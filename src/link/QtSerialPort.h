@@ -33,6 +33,7 @@ public:
     std::string readOne() override;
     std::string readAll() override;
     void discardInput() override;
+    void drain() override;
 
     bool failed() const override { return failed_; }
 

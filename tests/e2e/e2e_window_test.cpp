@@ -6,162 +6,33 @@
 // it is its own CTest entry.
 
 #include "../config/Print.h"
-#include "Emulator.h"
-#include "app/MainWindow.h"
-#include "app/MessageBoxes.h"
-#include "app/Wiring.h"
-#include "config/ConfigModel.h"
-#include "link/Clock.h"
-#include "link/Link.h"
-#include "link/QtSerialPort.h"
+#include "Station.h"
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QComboBox>
-#include <QDateTime>
-#include <QDialog>
-#include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QTabWidget>
-#include <QTableView>
-#include <QTest>
-
-#include <deque>
+#include <QPlainTextEdit>
 
 using config::InstrumentKind;
 using config::Preset;
 using config::Scale;
 using e2e::Emulator;
+using e2e::Station;
 
 namespace {
 
-constexpr int portNumber = 1; // the window starts on Com 1
-
-// Answers the message boxes from a script (OK once it has run out) and keeps what was asked.
-struct ScriptedAnswers {
-    ScriptedAnswers() {
-        previous = app::setMessageAnswerer([this](const app::MessageRequest& r) {
-            asked.push_back(r);
-            const devlink::Answer a = answers.empty() ? devlink::Answer::Ok : answers.front();
-            if (!answers.empty())
-                answers.pop_front();
-            return a;
-        });
-    }
-    ~ScriptedAnswers() { app::setMessageAnswerer(previous); }
-    ScriptedAnswers(const ScriptedAnswers&) = delete;
-    ScriptedAnswers& operator=(const ScriptedAnswers&) = delete;
-
-    std::deque<devlink::Answer> answers;
-    std::vector<app::MessageRequest> asked;
-    app::MessageAnswerer previous;
-};
-
-// What the message boxes asked, for failure messages.
-QString asked(const ScriptedAnswers& answers) {
-    QStringList out;
-    for (const auto& r : answers.asked)
-        out << r.title + QStringLiteral(": ") + r.text;
-    return out.join(QStringLiteral(" / "));
+// "Get Date & Time": the fields show the emulator's clock, which runs on the computer's time.
+void checkClock(Station& station) {
+    const QDateTime before = QDateTime::currentDateTime();
+    station.click(QStringLiteral("cmdGetTime"));
+    const QDateTime after = QDateTime::currentDateTime();
+    const QDate date = QDate::fromString(station.text(QStringLiteral("txtDate")), QStringLiteral("dd-MM-yy"));
+    const QTime time = QTime::fromString(station.text(QStringLiteral("txtTime")), QStringLiteral("hh:mm:ss"));
+    QVERIFY2(date.isValid() && time.isValid(),
+             qPrintable(station.window.model().date + ' ' + station.window.model().time));
+    const QDateTime instrument(date.addYears(100), time); // two-digit years read as 19yy
+    QVERIFY2(instrument >= before.addSecs(-2) && instrument <= after.addSecs(2),
+             qPrintable(instrument.toString(Qt::ISODate) + ' ' + before.toString(Qt::ISODate)));
+    station.checkSettled();
 }
-
-// The emulator, and the window wired to it as the program does it.
-struct Station {
-    explicit Station(InstrumentKind kind)
-        : sim(kind == InstrumentKind::Lumatrix ? QStringLiteral("lumatrix") : QStringLiteral("quorvane"),
-              portNumber),
-          window(kind, serial), link(window.port(), clock, window, portNumber) {
-        app::wireOperations(window, link);
-        window.show();
-    }
-
-    // The commands the emulator took, each checked to follow a wake-up byte answered with "!".
-    QStringList commands() {
-        sim.stop();
-        QStringList commands;
-        bool awake = false;
-        for (const auto& l : sim.transcript()) {
-            if (l.what == QLatin1String("<80>")) {
-                if (l.outcome != QLatin1String("-> !"))
-                    return {QStringLiteral("unanswered wake-up: ") + l.outcome};
-                awake = true;
-            } else if (l.what.endsWith(QLatin1String("<CR>"))) {
-                if (!awake)
-                    return {QStringLiteral("command without wake-up: ") + l.what};
-                commands << l.what.chopped(4);
-                awake = false;
-            }
-        }
-        return commands;
-    }
-
-    // "Get Date & Time": the fields show the emulator's clock, which runs on the computer's time.
-    void checkClock() {
-        const QDateTime before = QDateTime::currentDateTime();
-        click("cmdGetTime");
-        const QDateTime after = QDateTime::currentDateTime();
-        const QDate date = QDate::fromString(text(QStringLiteral("txtDate")), QStringLiteral("dd-MM-yy"));
-        const QTime time = QTime::fromString(text(QStringLiteral("txtTime")), QStringLiteral("hh:mm:ss"));
-        QVERIFY2(date.isValid() && time.isValid(),
-                 qPrintable(window.model().date + ' ' + window.model().time));
-        const QDateTime instrument(date.addYears(100), time); // two-digit years read as 19yy
-        QVERIFY2(instrument >= before.addSecs(-2) && instrument <= after.addSecs(2),
-                 qPrintable(instrument.toString(Qt::ISODate) + ' ' + before.toString(Qt::ISODate)));
-        checkSettled();
-    }
-
-    void click(const char* name) {
-        auto* button = window.findChild<QAbstractButton*>(QLatin1String(name));
-        QVERIFY2(button, name);
-        QVERIFY2(button->isEnabled(), name);
-        button->click();
-    }
-    QString text(const QString& name) {
-        auto* edit = window.findChild<QLineEdit*>(name);
-        return edit ? edit->text() : QStringLiteral("<no %1>").arg(name);
-    }
-    int listIndex(const QString& name) {
-        auto* list = window.findChild<QComboBox*>(name);
-        return list ? list->currentIndex() : -99;
-    }
-    // A flow channel as its widgets show it.
-    config::FlowChannel channel(int i) {
-        const auto t = [&](const char* name) { return text(QStringLiteral("%1(%2)").arg(name).arg(i)); };
-        const auto l = [&](const char* name) { return listIndex(QStringLiteral("%1(%2)").arg(name).arg(i)); };
-        return {t("txtStartScale"), t("txtEndScale"), l("cmbDPAD"),
-                t("txtLabel"),      t("txtUnitAD"),   text(i == 1 ? "txtFormula" : "txtFormula2"),
-                t("txtFactor"),     t("txtOffset"),   l("cmbDP"),
-                t("txtUnit"),       t("txtConvTOT"),  l("cmbDPTOT"),
-                t("txtUnitTOT"),    t("txtA"),        t("txtK"),
-                t("txtT"),          t("txtZERO")};
-    }
-    Scale row(int range, int gain) {
-        return {cell(range, gain, 0), cell(range, gain, 1), cell(range, gain, 2), cell(range, gain, 3),
-                cell(range, gain, 4)};
-    }
-    QString cell(int range, int gain, int column) {
-        auto* view = window.findChild<QTableView*>(QStringLiteral("DataGrid(%1)").arg(range - 1));
-        if (!view || !view->model())
-            return QStringLiteral("<no grid>");
-        return view->model()->index(gain - 1, column).data().toString();
-    }
-    // After every operation: frames enabled again, no progress window left open.
-    void checkSettled() {
-        QVERIFY(!window.operationRunning());
-        for (const char* frame : {"FramePort", "FrameConfigFile", "FrameTime"})
-            QVERIFY2(window.findChild<QWidget*>(QLatin1String(frame))->isEnabled(), frame);
-        for (QDialog* dialog : window.findChildren<QDialog*>())
-            QVERIFY2(!dialog->isVisible(), qPrintable(dialog->windowTitle()));
-        QVERIFY(!serial.isOpen());
-    }
-
-    Emulator sim;
-    ScriptedAnswers answers;
-    devlink::QtSerialPort serial;
-    app::MainWindow window;
-    devlink::SystemClock clock;
-    devlink::Link link;
-};
 
 // What the emulator's scale table shows in a read-out unit's grid: the factory range settings in
 // the general-purpose slots "GN 2".."GN 8", and its own scales.
@@ -201,19 +72,20 @@ private slots:
     void lumatrixClockAndRecording();
     void quorvaneConfiguration();
     void quorvaneClockAndAcquisition();
+    void portChosenLastIsUsed();
 };
 
 // "Get Configuration from Device" on the read-out unit: the whole scale table and the presets.
 void WindowEndToEnd::lumatrixConfiguration() {
     Station station(InstrumentKind::Lumatrix);
     QVERIFY2(station.sim.started(), qPrintable(station.sim.error()));
-    ScriptedAnswers& answers = station.answers;
+    auto& answers = station.answers;
     answers.answers = {devlink::Answer::Yes};
     const config::ConfigModel& model = station.window.model();
 
-    station.click("cmdReadConfig");
+    station.click(QStringLiteral("cmdReadConfig"));
 
-    QVERIFY2(answers.asked.size() == 1, qPrintable(asked(answers))); // the question only
+    QVERIFY2(answers.asked.size() == 1, qPrintable(answers.askedTexts().join(" / "))); // the question only
     QCOMPARE(answers.asked[0].title, QStringLiteral("Getting Device Configuration"));
     QVERIFY(model.configRead);
     for (int range = 1; range <= 6; ++range) {
@@ -246,12 +118,12 @@ void WindowEndToEnd::lumatrixConfiguration() {
 void WindowEndToEnd::lumatrixClockAndRecording() {
     Station station(InstrumentKind::Lumatrix);
     QVERIFY2(station.sim.started(), qPrintable(station.sim.error()));
-    const ScriptedAnswers& answers = station.answers;
+    const auto& answers = station.answers;
 
-    station.checkClock();
+    checkClock(station);
 
     // Recording every minute (code 3) on A and B (code 2).
-    station.click("cmdGetRec");
+    station.click(QStringLiteral("cmdGetRec"));
     auto* rate = station.window.findChild<QComboBox*>(QStringLiteral("cmbLumatrixRate"));
     QCOMPARE(rate->currentIndex(), 3);
     QVERIFY(!rate->isHidden());
@@ -259,7 +131,7 @@ void WindowEndToEnd::lumatrixClockAndRecording() {
     QVERIFY(!station.window.findChild<QAbstractButton*>(QStringLiteral("optCHRec(0)"))->isChecked());
     station.checkSettled();
 
-    QVERIFY2(answers.asked.empty(), qPrintable(asked(answers)));
+    QVERIFY2(answers.asked.empty(), qPrintable(answers.askedTexts().join(" / ")));
     QCOMPARE(station.commands(), (QStringList{"H", "B00"}));
 }
 
@@ -267,12 +139,12 @@ void WindowEndToEnd::lumatrixClockAndRecording() {
 void WindowEndToEnd::quorvaneConfiguration() {
     Station station(InstrumentKind::Quorvane);
     QVERIFY2(station.sim.started(), qPrintable(station.sim.error()));
-    const ScriptedAnswers& answers = station.answers;
+    const auto& answers = station.answers;
     const config::ConfigModel& model = station.window.model();
 
-    station.click("cmdReadConfig");
+    station.click(QStringLiteral("cmdReadConfig"));
 
-    QVERIFY2(answers.asked.empty(), qPrintable(asked(answers))); // no question, no message
+    QVERIFY2(answers.asked.empty(), qPrintable(answers.askedTexts().join(" / "))); // no question, no message
     QVERIFY(model.configRead);
     // A/D scales: raw magnitudes with their sign, the decimal point as the list index. Flow
     // conversion: one decimal in l/s for both, factor 1, offsets 12 (stored as "-") and 0.
@@ -304,13 +176,13 @@ void WindowEndToEnd::quorvaneConfiguration() {
 void WindowEndToEnd::quorvaneClockAndAcquisition() {
     Station station(InstrumentKind::Quorvane);
     QVERIFY2(station.sim.started(), qPrintable(station.sim.error()));
-    const ScriptedAnswers& answers = station.answers;
+    const auto& answers = station.answers;
     const config::ConfigModel& model = station.window.model();
 
-    station.checkClock();
+    checkClock(station);
 
     // Rate 30 s (code 2), next block 301, totalisers 123456 and 12345.
-    station.click("cmdGetRate");
+    station.click(QStringLiteral("cmdGetRate"));
     QCOMPARE(model.rateIndex, 2);
     QCOMPARE(station.listIndex(QStringLiteral("cmbRate")), 2);
     QCOMPARE(model.nextBlock, 301);
@@ -319,11 +191,33 @@ void WindowEndToEnd::quorvaneClockAndAcquisition() {
     QCOMPARE(station.text(QStringLiteral("txtTotalizer(2)")), QStringLiteral("012345"));
     station.checkSettled();
 
-    QVERIFY2(answers.asked.empty(), qPrintable(asked(answers)));
+    QVERIFY2(answers.asked.empty(), qPrintable(answers.askedTexts().join(" / ")));
     QCOMPARE(station.commands(), (QStringList{"H", "I", "B00", "B30"}));
 }
 
-// The link as the program builds it, on the window's port: the clock query must find the
-// instrument awake.
+// Whatever port the user chose last is the one the next operation talks to: the read-out unit on
+// Com 1, the flow unit on Com 2 and again on Com 5 (through "Other"), the program started for the
+// flow unit.
+void WindowEndToEnd::portChosenLastIsUsed() {
+    Station station(InstrumentKind::Quorvane, {}, 2);
+    Emulator com1(QStringLiteral("lumatrix"), 1);
+    Emulator com5(QStringLiteral("quorvane"), 5);
+    QVERIFY2(station.sim.started() && com1.started() && com5.started(), qPrintable(station.sim.error()));
+
+    station.click(QStringLiteral("comport(2)"));
+    station.click(QStringLiteral("cmdGetTime"));
+    station.click(QStringLiteral("comport(0)"));
+    station.window.choosePortListItem(0); // "Com 5"
+    station.click(QStringLiteral("cmdGetTime"));
+    station.checkSettled();
+
+    QVERIFY2(station.answers.asked.empty(), qPrintable(station.answers.askedTexts().join(" / ")));
+    QCOMPARE(station.commands(), QStringList{"H"});
+    com5.stop();
+    QCOMPARE(e2e::commandsOf(com5.transcript()), QStringList{"H"});
+    com1.stop();
+    QCOMPARE(e2e::commandsOf(com1.transcript()), QStringList{});
+}
+
 QTEST_MAIN(WindowEndToEnd)
 #include "e2e_window_test.moc"

@@ -104,6 +104,11 @@ void FakePort::discardInput() {
     record(Event::Discard, std::exchange(input_, {}));
 }
 
+void FakePort::drain() {
+    if (open_)
+        record(Event::Drain);
+}
+
 std::string FakePort::deviceName(int) const {
     return device_;
 }

@@ -59,7 +59,7 @@ public:
     };
 
     struct Event {
-        enum Kind { Open, Close, Write, Discard, Fail };
+        enum Kind { Open, Close, Write, Discard, Fail, Drain };
         double time;
         Kind kind;
         std::string bytes; // written bytes; dropped bytes for Discard
@@ -97,6 +97,7 @@ public:
     std::string readOne() override;
     std::string readAll() override;
     void discardInput() override;
+    void drain() override;
     bool failed() const override { return failed_; }
     std::string deviceName(int portNumber) const override;
 

@@ -46,4 +46,10 @@ void RecordingUi::closeProgress(devlink::ProgressWindow w) {
     calls.push_back("closeProgress " + number(w));
 }
 
+std::string RecordingUi::chooseFile(const devlink::FileRequest& request) {
+    calls.push_back("chooseFile " + request.title);
+    fileRequests.push_back(request);
+    return filesAnswered_ < files.size() ? files[filesAnswered_++] : std::string();
+}
+
 } // namespace testsupport

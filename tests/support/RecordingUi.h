@@ -27,6 +27,10 @@ public:
     std::vector<Message> messages;
     std::vector<devlink::Answer> answers;
     bool panelsLocked = false;
+    // What the file dialogs answer, first to last; when used up, cancel. The requests are kept.
+    std::vector<std::string> files;
+    std::vector<devlink::FileRequest> fileRequests;
+    devlink::CalendarTime calendar{2026, 12, 5, 14, 30, 0};
 
     void lockPanels() override;
     void unlockPanels() override;
@@ -37,9 +41,12 @@ public:
     void setProgressRange(devlink::ProgressWindow window, int minimum, int maximum) override;
     void setProgressValue(devlink::ProgressWindow window, int value) override;
     void closeProgress(devlink::ProgressWindow window) override;
+    std::string chooseFile(const devlink::FileRequest& request) override;
+    devlink::CalendarTime now() override { return calendar; }
 
 private:
     std::size_t answered_ = 0;
+    std::size_t filesAnswered_ = 0;
 };
 
 } // namespace testsupport
