@@ -5,7 +5,7 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-serialport-dev libgl-dev
+  qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
   qt6-qpa-plugins libxkbcommon-x11-0 fonts-dejavu-core
   locales
   clang libclang-rt-14-dev libbenchmark-dev libmuparser-dev

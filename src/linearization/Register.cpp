@@ -1,0 +1,11 @@
+#include "linearization/Register.h"
+
+#include "app/Workbench.h"
+
+namespace linearization {
+
+void registerLinearization(app::Workbench& bench) {
+    (void)bench;
+}
+
+} // namespace linearization
