@@ -62,6 +62,12 @@ private slots:
     void exchangeStartedDuringAnotherIsRefused();
     void deviceLostEndsTheExchangeAtOnce();
     void portThatWillNotOpenCountsAsNotConnected();
+    void fullWakeWriteSettlesDrainsAndCloses();
+    void wakeUpBudgetCoversAWholeCall();
+    void writeAfterWakeUpNeverFollowsAFailedOne();
+    void fixedLengthRecords_data();
+    void fixedLengthRecords();
+    void portNumberIsAskedAtEveryOpen();
 };
 
 void LinkTest::fullExchangeSendsExactBytesAndClosesThePort() {
@@ -355,6 +361,110 @@ void LinkTest::portThatWillNotOpenCountsAsNotConnected() {
         QCOMPARE(rig.link.wakeUp(), Wake::NotConnected);
         QCOMPARE(rig.ui.messages.size(), std::size_t(2));
     }
+}
+
+// A write: its own wake-up, the command, a wait of more than the settle time, then the bytes are
+// drained to the device before the port closes.
+void LinkTest::fullWakeWriteSettlesDrainsAndCloses() {
+    Rig rig;
+    rig.port.answerWakeUps(0.01);
+    QCOMPARE(rig.link.write({.command = "b0612", .settle = 0.2}), devlink::Written::Sent);
+    QCOMPARE(rig.port.written(), wake + "b0612\r");
+    const auto& e = rig.port.events();
+    QVERIFY(e[e.size() - 2].kind == Event::Drain && e.back().kind == Event::Close);
+    QVERIFY(rig.closedAfter("b0612\r") > 0.2);
+    QVERIFY(rig.closedAfter("b0612\r") < 0.21);
+
+    QCOMPARE(rig.link.write({.command = "b0300", .keepOpen = true}), devlink::Written::Sent);
+    QVERIFY(rig.port.isOpen());
+    rig.link.wait(0.1);
+    QVERIFY(rig.clock.time() - rig.timeOf(Event::Write, "b0300\r") > 0.1);
+    rig.link.closePort();
+    QCOMPARE(rig.port.events().back().kind, Event::Close);
+    QVERIFY(rig.ui.messages.empty());
+}
+
+// Unanswered wake-up bytes count over the whole call: one in the first write and one in the third
+// end the call there, with one message and without the third command.
+void LinkTest::wakeUpBudgetCoversAWholeCall() {
+    Rig rig;
+    rig.port.on(wake);
+    rig.port.on(wake).reply("!");
+    rig.port.on(wake).reply("!");
+    devlink::WakeBudget budget;
+    const auto write = [&](const char* command) {
+        return rig.link.write({.command = command, .keepOpen = true, .closeSettingProgressOnFailure = true,
+                               .budget = &budget});
+    };
+    QCOMPARE(write("e2010"), devlink::Written::Sent);
+    QCOMPARE(write("e2020"), devlink::Written::Sent);
+    QCOMPARE(write("e2030"), devlink::Written::NotConnected);
+    QCOMPARE(rig.port.written(), wake + "\r" + wake + "e2010\r" + wake + "e2020\r" + wake + "\r");
+    QCOMPARE(rig.ui.calls, notConnectedCalls);
+    QVERIFY(!rig.port.isOpen());
+    // Without a shared budget each write has two tries of its own.
+    Rig own;
+    own.port.on(wake);
+    own.port.on(wake).reply("!");
+    QCOMPARE(own.link.write({.command = "i3"}), devlink::Written::Sent);
+    QCOMPARE(own.port.written(), wake + "\r" + wake + "i3\r");
+}
+
+void LinkTest::writeAfterWakeUpNeverFollowsAFailedOne() {
+    Rig rig;
+    QCOMPARE(rig.link.wakeUpWrite("k003FD0312E3520"), devlink::Written::NotConnected);
+    QCOMPARE(rig.port.written(), wake);
+    QCOMPARE(rig.ui.calls, (std::vector<std::string>{"message Connection error: Quorvane not connected!"}));
+    QVERIFY(!rig.port.isOpen());
+
+    Rig awake;
+    awake.port.answerWakeUps();
+    QCOMPARE(awake.link.wakeUpWrite("c003FA402"), devlink::Written::Sent);
+    QCOMPARE(awake.port.written(), wake + "c003FA402\r");
+    QVERIFY(awake.port.isOpen()); // the caller's next write or exchange goes on from here
+}
+
+void LinkTest::fixedLengthRecords_data() {
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QByteArray>("record");
+    const QByteArray block = "0031091312262B00002C002B00021500";
+    QTest::newRow("whole") << block + "\r" << int(Outcome::Replied) << block;
+    QTest::newRow("CR inside is data") << block.left(10) + "\r" + block.mid(11) + "\r" << int(Outcome::Replied)
+                                       << block.left(10) + "\r" + block.mid(11);
+    QTest::newRow("33rd character") << block + "F" << int(Outcome::Garbled) << block + "F";
+    QTest::newRow("cut short") << block.left(20) << int(Outcome::TimedOut) << block.left(20);
+}
+
+void LinkTest::fixedLengthRecords() {
+    QFETCH(QByteArray, line);
+    QFETCH(int, outcome);
+    QFETCH(QByteArray, record);
+    Rig rig;
+    rig.port.answerWakeUps();
+    rig.port.onCommand("F00010001").reply(line.toStdString(), 0.01, 0.001);
+    QCOMPARE(rig.link.wakeUpWrite("F00010001"), devlink::Written::Sent);
+    const double start = rig.clock.time();
+    const Reply reply = rig.link.readRecord(32, 5.0);
+    QCOMPARE(int(reply.outcome), outcome);
+    QCOMPARE(QByteArray::fromStdString(reply.text), record);
+    if (reply.outcome == Outcome::TimedOut) // silence is measured from the last character
+        QVERIFY(rig.clock.time() - start > 5.0 + 0.01 + 19 * 0.001);
+}
+
+// The program's link has no port number of its own: it asks the owner at every open.
+void LinkTest::portNumberIsAskedAtEveryOpen() {
+    testsupport::VirtualClock clock;
+    FakePort port{clock};
+    testsupport::RecordingUi ui;
+    int chosen = 2;
+    Link link(port, clock, ui, [&chosen] { return chosen; });
+    port.answerWakeUps();
+    link.write({.command = "i1"});
+    QCOMPARE(port.lastPortNumber(), 2);
+    chosen = 5;
+    link.exchange(Exchange::registerQuery("B02"));
+    QCOMPARE(port.lastPortNumber(), 5);
 }
 
 QTEST_GUILESS_MAIN(LinkTest)
