@@ -1090,6 +1090,36 @@ void badInput() {
     CHECK(evaluate(longest, {{"x", 1}}) == 199);
 }
 
+// A decimal point needs a digit of its own; a lone one would read as 0 and fill a table with zeros.
+void loneDecimalPoint() {
+    currentGroup = "lone decimal point";
+    const std::vector<ParseError> refused = {
+        {".", 12, 1, "Syntax error: ."},
+        {"2*.", 12, 3, "Syntax error: ."},
+        {".+1", 12, 2, "Syntax error: ."},
+        {"x*.", 12, 3, "Syntax error: ."},
+        {"(.)", 12, 3, "Syntax error: ."},
+        {".e3", 12, 3, "Syntax error: .e3"},
+        {".(1)", 6, 1, "Function < . > unknown at pos: 1"},
+    };
+    for (const ParseError& c : refused) {
+        FormulaEvaluator ev;
+        report(!ev.storeExpression(c.text) && ev.errorId() == c.id && ev.errorPos() == c.pos &&
+                   ev.errorDescription() == c.description,
+               c.text + " gave id " + std::to_string(ev.errorId()) + " pos " + std::to_string(ev.errorPos()) +
+                   " '" + ev.errorDescription() + "'",
+               __LINE__);
+    }
+    checkValues({{"5.", 5, {}},
+                 {"1.e3", 1000, {}},
+                 {".5e1", 5, {}},
+                 {"2*.5", 1, {}},
+                 {"-.5", -0.5, {}},
+                 {".5x", 2, {{"x", 4}}},
+                 {"5.ms", 0.005, {}}},
+                0, __LINE__);
+}
+
 } // namespace
 
 int main() {
@@ -1108,6 +1138,7 @@ int main() {
     badInput();
     pinnedResults();
     wholePowers();
+    loneDecimalPoint();
     if (failures == 0)
         std::printf("all formula tests passed\n");
     return failures == 0 ? 0 : 1;
