@@ -450,6 +450,10 @@ bool stoppedEarly(double a, double b, double c, double x, int k, double term, do
         tail += term;
         if (!std::isfinite(tail))
             return true;
+        // Underflowed to zero: no later ratio brings it back to the sum's 8th digit (a c far below
+        // zero would otherwise be followed for a million terms and then refused).
+        if (term == 0)
+            return tooFewDigits(std::fabs(tail), sum);
         if (j > settled && std::fabs(ratio) < 1 && std::fabs(term) <= 1e-15 * std::fabs(sum))
             return tooFewDigits(std::fabs(tail), sum);
     }
