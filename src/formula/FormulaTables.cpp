@@ -27,6 +27,10 @@ std::string toUpper(const std::string& s) {
 bool parseNumber(const std::string& text, double& value) {
     if (text.empty())
         return false;
+    // ".5" reads as 0.5, but the point needs a digit of its own: a lone "." (or ".e3") is a mistyped
+    // operand, not a zero that would quietly fill a whole table.
+    if (text[0] == '.' && (text.size() < 2 || text[1] < '0' || text[1] > '9'))
+        return false;
     const std::string t = text[0] == '.' ? "0" + text : text;
     std::size_t i = 0;
     const std::size_t n = t.size();

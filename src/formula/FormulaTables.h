@@ -12,7 +12,8 @@ constexpr double twoPiLiteral = 6.28318530717958;
 std::string toLower(const std::string& s);
 std::string toUpper(const std::string& s);
 
-// A decimal numeral with "." as the decimal point (".5" reads as 0.5), never the C locale.
+// A decimal numeral with "." as the decimal point (".5" reads as 0.5, "5." as 5, a lone "." as no
+// number), never the C locale.
 bool parseNumber(const std::string& t, double& value);
 
 // At most 15 significant digits, as numbers appear in messages.

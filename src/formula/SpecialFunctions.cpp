@@ -20,6 +20,26 @@ bool isNonPositiveWhole(double x) {
     return x <= 0 && x == std::floor(x);
 }
 
+const char* inaccurate = "Warning! You should check the accuracy";
+
+// A result must keep 8 significant digits: more than a 24-bit table point can hold, though far
+// fewer than the 15 shown. A routine whose own terms show an error beyond that refuses the result
+// rather than hand back digits that are only noise.
+constexpr double digitsKept = 1e-8;
+
+bool tooFewDigits(double error, double result) {
+    return error > std::fabs(result) * digitsKept;
+}
+
+// The series here are summed to 1E-15 relative, so each addition leaves rounding of about that much
+// of the largest thing added. When terms of opposite sign cancel, that noise stays while the result
+// shrinks.
+constexpr double roundingPerTerm = 1e-15;
+
+bool cancelled(double largest, double result) {
+    return tooFewDigits(largest * roundingPerTerm, result);
+}
+
 // Envelope estimate for the start of a backward recurrence: about -log10 |J_n(x)|.
 double envelope(double n, double x) {
     return 0.5 * std::log10(6.28 * n) - n * std::log10(1.36 * x / n);
@@ -125,7 +145,13 @@ bool gammaScaled(double x, double& m, double& n) {
     const double g = 607.0 / 128.0;
     const double z = x - 1;
     double a = c[0];
-    for (int k = 1; k < 15; ++k)
+    // z + 1 is x itself, but (x - 1) + 1 drops the low digits of a small x, where the c1 term is
+    // nearly the whole sum: gamma(1E-12) came out 2E-5 off, gamma(1E-17) not at all. x is taken
+    // only where that rounding alone puts the result more than 1E-13 off (x below about 1E-3), so
+    // every result that was accurate keeps its last bit.
+    const double z1 = std::fabs((z + 1) - x) > 1e-13 * x ? x : z + 1;
+    a += c[1] / z1;
+    for (int k = 2; k < 15; ++k)
         a += c[k] / (z + k);
     const double t = z + g + 0.5;
     const double lg = std::log10(std::sqrt(6.28318530717959)) + (z + 0.5) * std::log10(t) -
@@ -315,14 +341,29 @@ IncompleteGamma incompleteGamma(double a, double x) {
     }
     if (x <= 1 + a) {
         double term = 1 / a, sum = term;
+        bool converged = false;
         for (int k = 1; k < 60; ++k) {
             term = term * x / (a + k);
             sum += term;
-            if (std::fabs(term / sum) <= 1e-15)
+            if (std::fabs(term / sum) <= 1e-15) {
+                converged = true;
                 break;
+            }
         }
         r.lower = std::exp(l) * sum;
         r.upper = ga - r.lower;
+        // The message speaks for the upper function, the one the library returns. For a small a,
+        // Gamma(a) is large and the lower function takes nearly all of it: the upper function is
+        // what the subtraction leaves, and may be rounding alone. For a large a with x close to it,
+        // 60 terms do not reach the end of the series; the terms left out shrink at least as fast as
+        // the next ratio, x / (a + 60).
+        double error = ga * roundingPerTerm;
+        if (!converged) {
+            const double ratio = x / (a + 60);
+            error += std::exp(l) * std::fabs(term) * ratio / (1 - ratio);
+        }
+        if (!(r.upper > 0) || tooFewDigits(error, r.upper))
+            r.message = inaccurate;
     } else {
         double t = 0;
         for (int k = 60; k >= 1; --k)
@@ -390,20 +431,47 @@ double incompleteBeta(double x, double a, double b) {
 namespace {
 
 const char* divergent = "The hypergeometric series is divergent";
-const char* inaccurate = "Warning! You should check the accuracy";
 
 double reciprocalGamma(double x) {
     return isNonPositiveWhole(x) ? 0.0 : 1.0 / gammaSigned(x);
 }
 
+// A term below the tolerance ends the series only if no later term can grow again. While c + k is
+// still negative a denominator may yet come close to zero: hypgeom(-1.21,-52.74,-47.96,-1.52)
+// stopped at 3.29 where the value is 1.9E14. The terms after the stop are followed, without
+// touching the sum, until a, b and c + k are all past zero and the terms shrink below the
+// tolerance again; true when what they add costs the sum its 8 digits, or when they never settle.
+bool stoppedEarly(double a, double b, double c, double x, int k, double term, double sum) {
+    const double settled = std::max({0.0, -a, -b, -c}) + 1;
+    double tail = 0;
+    for (double j = k + 1; j < maxSteps; ++j) {
+        const double ratio = (a + j) * (b + j) / ((c + j) * (j + 1)) * x;
+        term *= ratio;
+        tail += term;
+        if (!std::isfinite(tail))
+            return true;
+        // Underflowed to zero: no later ratio brings it back to the sum's 8th digit (a c far below
+        // zero would otherwise be followed for a million terms and then refused).
+        if (term == 0)
+            return tooFewDigits(std::fabs(tail), sum);
+        if (j > settled && std::fabs(ratio) < 1 && std::fabs(term) <= 1e-15 * std::fabs(sum))
+            return tooFewDigits(std::fabs(tail), sum);
+    }
+    return true;
+}
+
 // The plain series, up to 250 terms, to 1E-15 relative.
 double hypergeometricSeries(double a, double b, double c, double x, std::string& message) {
-    double term = 1, sum = 1;
+    double term = 1, sum = 1, largest = 1;
     for (int k = 0; k < 250; ++k) {
         term = term * (a + k) * (b + k) / ((c + k) * (k + 1)) * x;
         sum += term;
-        if (std::fabs(term) <= 1e-15 * std::fabs(sum))
+        largest = std::max(largest, std::fabs(term));
+        if (std::fabs(term) <= 1e-15 * std::fabs(sum)) {
+            if (cancelled(largest, sum) || stoppedEarly(a, b, c, x, k, term, sum))
+                message = inaccurate;
             return sum;
+        }
     }
     message = inaccurate;
     return sum;
@@ -417,21 +485,33 @@ double hypergeometricNearOne(double a, double b, double c, double x, std::string
     if (std::fabs(s - m) > 1e-15) {
         const double g1 = gammaSigned(c) * gammaSigned(s) * reciprocalGamma(c - a) * reciprocalGamma(c - b);
         const double g2 = gammaSigned(c) * gammaSigned(-s) * reciprocalGamma(a) * reciprocalGamma(b);
-        double r1 = 1, f1 = 1, r2 = 1, f2 = 1;
+        double r1 = 1, f1 = 1, r2 = 1, f2 = 1, largest1 = 1, largest2 = 1;
         bool converged = false;
         for (int k = 1; k <= 250; ++k) {
             r1 = r1 * (a + k - 1) * (b + k - 1) / (k * (k - s)) * y;
             r2 = r2 * (c - a + k - 1) * (c - b + k - 1) / (k * (k + s)) * y;
             f1 += r1;
             f2 += r2;
+            largest1 = std::max(largest1, std::fabs(r1));
+            largest2 = std::max(largest2, std::fabs(r2));
             if (std::fabs(r1) <= 1e-15 * std::fabs(f1) && std::fabs(r2) <= 1e-15 * std::fabs(f2)) {
                 converged = true;
                 break;
             }
         }
-        if (!converged)
+        const double v = g1 * f1 + g2 * f2 * std::pow(y, s);
+        // Each half carries the rounding of its largest term through its factor. Close to a whole
+        // c - a - b both halves are near a pole in s, grow huge and opposite and cancel each other, and
+        // s - m itself is only known to the rounding of c - a - b: that relative error, not the
+        // rounding of one term, is then what every term and both gamma factors carry.
+        const double sRelative = std::numeric_limits<double>::epsilon() *
+                                 (std::fabs(a) + std::fabs(b) + std::fabs(c)) / std::fabs(s - m);
+        const double error = (std::fabs(g1) * std::max(largest1, std::fabs(f1)) +
+                              std::fabs(g2 * std::pow(y, s)) * std::max(largest2, std::fabs(f2))) *
+                             std::max(roundingPerTerm, sRelative);
+        if (!converged || tooFewDigits(error, v))
             message = inaccurate;
-        return g1 * f1 + g2 * f2 * std::pow(y, s);
+        return v;
     }
     // c - a - b = m whole: write it as c = a + b + |m| after swapping roles when m < 0. Far out the
     // gamma factors overflow anyway; refuse before the finite sums grow long.
@@ -444,12 +524,15 @@ double hypergeometricNearOne(double a, double b, double c, double x, std::string
     const double bb = m >= 0 ? b : b + m;
     // Terms of the finite part.
     double finite = 0;
+    double largestFinite = 0;
     if (mm > 0) {
         double r = 1;
         finite = 1;
+        largestFinite = 1;
         for (int k = 1; k < mm; ++k) {
             r = r * (aa + k - 1) * (bb + k - 1) / (k * (k - mm)) * y;
             finite += r;
+            largestFinite = std::max(largestFinite, std::fabs(r));
         }
     }
     const double lnY = std::log(y);
@@ -461,7 +544,13 @@ double hypergeometricNearOne(double a, double b, double c, double x, std::string
     double r = 1;
     for (int j = 1; j <= mm; ++j)
         r /= j;
+    // Each term's bracket is itself a sum of logarithm and digamma values that may cancel: its size
+    // is taken from their magnitudes.
+    const auto size = [&] {
+        return std::fabs(r) * (std::fabs(lnY) + std::fabs(psiSum) + std::fabs(psiA) + std::fabs(psiB));
+    };
     double sum = r * (lnY - psiSum + psiA + psiB);
+    double largest = size();
     bool converged = false;
     for (int k = 1; k <= 250; ++k) {
         r = r * (aa + mm + k - 1) * (bb + mm + k - 1) / (k * (k + mm)) * y;
@@ -470,27 +559,28 @@ double hypergeometricNearOne(double a, double b, double c, double x, std::string
         psiB += 1 / (bb + mm + k - 1);
         const double term = r * (lnY - psiSum + psiA + psiB);
         sum += term;
+        largest = std::max(largest, size());
         if (std::fabs(term) <= 1e-15 * std::fabs(sum)) {
             converged = true;
             break;
         }
     }
-    if (!converged)
-        message = inaccurate;
-    if (m >= 0) {
-        const double gc = gammaSigned(c);
-        const double f1 =
-            mm > 0 ? gammaSigned(mm) * gc * reciprocalGamma(a + mm) * reciprocalGamma(b + mm) * finite : 0.0;
-        const double f2 =
-            (mm % 2 == 0 ? 1 : -1) * gc * reciprocalGamma(a) * reciprocalGamma(b) * std::pow(y, mm);
-        return f1 - f2 * sum;
-    }
-    // c = a + b - mm.
     const double gc = gammaSigned(c);
-    const double f1 =
-        gammaSigned(mm) * gc * reciprocalGamma(a) * reciprocalGamma(b) * std::pow(y, -mm) * finite;
-    const double f2 = (mm % 2 == 0 ? 1 : -1) * gc * reciprocalGamma(aa) * reciprocalGamma(bb);
-    return f1 - f2 * sum;
+    double finiteFactor = 0, logFactor = 0;
+    if (m >= 0) {
+        finiteFactor =
+            mm > 0 ? gammaSigned(mm) * gc * reciprocalGamma(a + mm) * reciprocalGamma(b + mm) : 0.0;
+        logFactor = (mm % 2 == 0 ? 1 : -1) * gc * reciprocalGamma(a) * reciprocalGamma(b) * std::pow(y, mm);
+    } else { // c = a + b - mm
+        finiteFactor = gammaSigned(mm) * gc * reciprocalGamma(a) * reciprocalGamma(b) * std::pow(y, -mm);
+        logFactor = (mm % 2 == 0 ? 1 : -1) * gc * reciprocalGamma(aa) * reciprocalGamma(bb);
+    }
+    const double v = (mm > 0 ? finiteFactor * finite : 0.0) - logFactor * sum;
+    const double largestPart = std::fabs(finiteFactor) * std::max(largestFinite, std::fabs(finite)) +
+                               std::fabs(logFactor) * std::max(largest, std::fabs(sum));
+    if (!converged || cancelled(largestPart, v))
+        message = inaccurate;
+    return v;
 }
 
 } // namespace
@@ -514,11 +604,16 @@ double hypergeometric(double a, double b, double c, double x, std::string& messa
     if (aEnds || bEnds) {
         if (ends > maxSteps)
             return nan;
-        double term = 1, sum = 1;
+        double term = 1, sum = 1, largest = 1;
         for (double k = 0; k < ends; ++k) {
             term = term * (a + k) * (b + k) / ((c + k) * (k + 1)) * x;
             sum += term;
+            largest = std::max(largest, std::fabs(term));
         }
+        // A polynomial may well come out exactly zero (hypgeom(-1,1,1,1) is 1 - 1): that is no
+        // lost digit.
+        if (sum != 0 && cancelled(largest, sum))
+            message = inaccurate;
         return sum;
     }
     if (x == 1) {

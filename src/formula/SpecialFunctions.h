@@ -2,7 +2,9 @@
 // continued fraction, a recurrence or an asymptotic expansion by fixed thresholds, and every loop has
 // a fixed bound, so no input can make one run away. A routine that cannot give a value returns NaN
 // (the evaluator reports that as an evaluation error); the incomplete gamma and hypergeometric
-// routines also give a message text.
+// routines also give a message text, "Warning! You should check the accuracy" among them when their
+// own terms show that the result kept fewer than 8 significant digits (terms cancelling each other,
+// a series cut off).
 #pragma once
 
 #include <string>
