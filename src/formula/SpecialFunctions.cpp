@@ -26,9 +26,12 @@ const char* inaccurate = "Warning! You should check the accuracy";
 // fewer than the 15 shown. A routine whose own terms show an error beyond that refuses the result
 // rather than hand back digits that are only noise.
 constexpr double digitsKept = 1e-8;
+// At a zero of the function no relative rule can be met, yet an error this small is below anything
+// a table point or a shown result can carry, so it is let through.
+constexpr double negligibleError = 5e-14;
 
 bool tooFewDigits(double error, double result) {
-    return error > std::fabs(result) * digitsKept;
+    return error > std::fabs(result) * digitsKept && error > negligibleError;
 }
 
 // The series here are summed to 1E-15 relative, so each addition leaves rounding of about that much
