@@ -3,6 +3,7 @@
 
 #include "Rig.h"
 #include "config/ReadOperations.h"
+#include "config/ReplyFields.h"
 
 #include <QTest>
 
@@ -74,6 +75,8 @@ private slots:
     void readsThatStopKeepWhatWasNotRead();
     void shortAndGarbledSlotRepliesDecodeToEmptyFields();
     void scaleDecimalsReadsOneSlot();
+    void presetDigits_data();
+    void presetDigits();
 };
 
 void ReadLumatrixTest::fullReadFillsEveryRowAndThePresets() {
@@ -282,6 +285,31 @@ void ReadLumatrixTest::scaleDecimalsReadsOneSlot() {
     QVERIFY(mute.model.channelDP[0].isEmpty());
     QVERIFY(mute.ui.messages.empty());
     QVERIFY(!mute.port.isOpen());
+}
+
+void ReadLumatrixTest::presetDigits_data() {
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<QString>("presets"); // range/gain of P1..P4, "-" for unassigned
+    QTest::newRow("F leaves a half unassigned") << "00 07 05 02 0F 03 02 0F\r" << "1/8 6/3 -/4 3/- ";
+    // A digit past the six ranges or eight gain slots, or no digit at all, assigns nothing.
+    QTest::newRow("beyond the table") << "06 08 05 07 0A 00 0: 0f\r" << "-/- 6/8 -/1 -/- ";
+    QTest::newRow("cut short") << "00 01 0" << "1/2 -/- -/- -/- ";
+    QTest::newRow("empty") << "" << "-/- -/- -/- -/- ";
+}
+
+// The one decoder of the preset reply, as both configuration reads use it.
+void ReadLumatrixTest::presetDigits() {
+    QFETCH(QString, reply);
+    QFETCH(QString, presets);
+    config::ConfigModel model(config::InstrumentKind::Lumatrix);
+    for (int k = 1; k <= 4; ++k)
+        model.preset(k) = {2, 2};
+    config::decodePresetReply(model, reply.toStdString());
+    QString shown;
+    const auto half = [](std::optional<int> v) { return v ? QString::number(*v) : QString("-"); };
+    for (int k = 1; k <= 4; ++k)
+        shown += half(model.preset(k).range) + "/" + half(model.preset(k).gain) + " ";
+    QCOMPARE(shown, presets);
 }
 
 QTEST_GUILESS_MAIN(ReadLumatrixTest)
