@@ -7,8 +7,8 @@ using devlink::Reply;
 using devlink::Written;
 namespace limits = devlink::limits;
 
-std::optional<Reply> askAfterWakeUp(Link& link, const std::string& command, const std::function<Reply()>& read,
-                                    Unanswered unanswered) {
+std::optional<Reply> askAfterWakeUp(Link& link, const std::string& command,
+                                    const std::function<Reply()>& read, Unanswered unanswered) {
     if (unanswered == Unanswered::Stop) {
         if (link.wakeUpWrite(command, devlink::quorvaneNotConnected) != Written::Sent)
             return std::nullopt;

@@ -197,13 +197,15 @@ void QueriesTest::flowAcquisition_data() {
                             << "D\r"
                             << ""
                             << ""
-                            << "2 42 0042 000001 000002" << ".";
+                            << "2 42 0042 000001 000002"
+                            << ".";
     // Once the instrument has answered, the fields still to come are emptied.
     QTest::newRow("gone after the rate") << "yn"
                                          << "D\r"
                                          << "00 00 00 01 2C 00\r"
                                          << ""
-                                         << "13 42   " << "I .";
+                                         << "13 42   "
+                                         << "I .";
 }
 
 void QueriesTest::flowAcquisition() {
@@ -224,7 +226,8 @@ void QueriesTest::flowAcquisition() {
     rig.model.totalizer = {"000001", "000002"};
 
     const bool answered = !wakeUps.contains('n');
-    QCOMPARE(config::getRate(rig.model, rig.link), answered ? QueryResult::Answered : QueryResult::NotConnected);
+    QCOMPARE(config::getRate(rig.model, rig.link),
+             answered ? QueryResult::Answered : QueryResult::NotConnected);
 
     const config::ConfigModel& m = rig.model;
     QCOMPARE(QString("%1 %2 %3 %4 %5")
@@ -240,9 +243,10 @@ void QueriesTest::flowAcquisition() {
     QVERIFY(!rig.port.isOpen());
     const std::string progress = "lockPanels | showProgress 1 Downloading... | setProgressRange 1 0 9 | ";
     if (answered)
-        QCOMPARE(rig.calls(), progress + "setProgressValue 1 1 | setProgressValue 1 2 | setProgressValue 1 4 | "
-                                         "setProgressValue 1 5 | setProgressValue 1 6 | setProgressValue 1 7 | "
-                                         "unlockPanels | closeProgress 1");
+        QCOMPARE(rig.calls(), progress +
+                                  "setProgressValue 1 1 | setProgressValue 1 2 | setProgressValue 1 4 | "
+                                  "setProgressValue 1 5 | setProgressValue 1 6 | setProgressValue 1 7 | "
+                                  "unlockPanels | closeProgress 1");
     else
         QVERIFY(rig.calls().ends_with("message Connection error: Quorvane not connected! | unlockPanels | "
                                       "closeProgress 1"));

@@ -290,11 +290,15 @@ void ReadLumatrixTest::scaleDecimalsReadsOneSlot() {
 void ReadLumatrixTest::presetDigits_data() {
     QTest::addColumn<QString>("reply");
     QTest::addColumn<QString>("presets"); // range/gain of P1..P4, "-" for unassigned
-    QTest::newRow("F leaves a half unassigned") << "00 07 05 02 0F 03 02 0F\r" << "1/8 6/3 -/4 3/- ";
+    QTest::newRow("F leaves a half unassigned") << "00 07 05 02 0F 03 02 0F\r"
+                                                << "1/8 6/3 -/4 3/- ";
     // A digit past the six ranges or eight gain slots, or no digit at all, assigns nothing.
-    QTest::newRow("beyond the table") << "06 08 05 07 0A 00 0: 0f\r" << "-/- 6/8 -/1 -/- ";
-    QTest::newRow("cut short") << "00 01 0" << "1/2 -/- -/- -/- ";
-    QTest::newRow("empty") << "" << "-/- -/- -/- -/- ";
+    QTest::newRow("beyond the table") << "06 08 05 07 0A 00 0: 0f\r"
+                                      << "-/- 6/8 -/1 -/- ";
+    QTest::newRow("cut short") << "00 01 0"
+                               << "1/2 -/- -/- -/- ";
+    QTest::newRow("empty") << ""
+                           << "-/- -/- -/- -/- ";
 }
 
 // The one decoder of the preset reply, as both configuration reads use it.
