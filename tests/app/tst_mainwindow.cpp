@@ -186,7 +186,6 @@ void MainWindowTest::scaleGridsShowTheModel() {
         const config::Scale& factory = model.scale(g + 1, 1);
         for (const QString& v : {factory.start, factory.end})
             QVERIFY(v.size() == 7 && v.indexOf('.') == 6 - factory.decimalPoint.toInt());
-        QCOMPARE(m->index(0, 1).data().toString(), factory.start);
         QVERIFY(m->index(0, 2).data(Qt::BackgroundRole).isValid() &&
                 !m->index(1, 2).data(Qt::BackgroundRole).isValid());
         QVERIFY(!(m->flags(m->index(0, 3)) & Qt::ItemIsEditable) && !m->setData(m->index(0, 3), "HACK"));
@@ -206,18 +205,6 @@ void MainWindowTest::windowAndModelStayInStep() {
     QTest::keyClicks(f.get("txtStartScale(2)"), "+01.000");
     f.get<QComboBox>("cmbDPTOT(1)")->setCurrentIndex(3);
     QVERIFY(m.channel(2).startScale == "+01.000" && m.channel(1).dpTOT == 3);
-
-    // A read operation fills the model silently and tells the window once.
-    QSignalSpy changed(&m, &config::ConfigModel::changed);
-    m.channel(1).formula = "x*2";
-    m.channel(2).dp = 4;
-    m.totalizer[1] = "000123";
-    QCOMPARE(changed.count(), 0);
-    m.notifyChanged();
-    QCOMPARE(changed.count(), 1);
-    QCOMPARE(f.get<QLineEdit>("txtFormula")->text() + f.get<QLineEdit>("txtTotalizer(2)")->text(),
-             "x*2000123");
-    QCOMPARE(f.get<QComboBox>("cmbDP(2)")->currentIndex(), 4);
 
     // Clearing empties every channel field and leaves scales, presets, rates, clock and text alone.
     for (int i = 1; i <= 2; ++i) {
