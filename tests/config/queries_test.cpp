@@ -3,6 +3,7 @@
 
 #include "Rig.h"
 #include "config/Queries.h"
+#include "config/ReplyFields.h"
 
 #include <QTest>
 
@@ -32,8 +33,7 @@ private slots:
     void converterTypeAndRecordingScales();
     void flowAcquisition();
     void flowAcquisition_data();
-    void flowRateIndexes();
-    void flowRateIndexes_data();
+    void flowFieldRules();
     void queryStartedDuringAnotherIsRefused();
 };
 
@@ -252,27 +252,14 @@ void QueriesTest::flowAcquisition() {
     QVERIFY(!rig.ui.panelsLocked);
 }
 
-void QueriesTest::flowRateIndexes_data() {
-    QTest::addColumn<QString>("reply");
-    QTest::addColumn<int>("index");
-    QTest::newRow("A") << "A" << 10;
-    QTest::newRow("last") << "D" << 13;
-    QTest::newRow("lower case") << "c" << 12;
-    QTest::newRow("E is past the list") << "E" << -1;
-    QTest::newRow("not a hex digit") << "G" << -1;
-    QTest::newRow("empty reply") << "" << 0;
-}
-
-void QueriesTest::flowRateIndexes() {
-    QFETCH(QString, reply);
-    QFETCH(int, index);
-    Rig rig(InstrumentKind::Quorvane);
-    rig.wakeUps("");
-    rig.port.onCommand("I").reply(reply.toStdString() + "\r");
-
-    config::getRate(rig.model, rig.link);
-
-    QCOMPARE(rig.model.rateIndex, index);
+void QueriesTest::flowFieldRules() {
+    // The rate: the first character as a hex digit; a code past the list selects nothing.
+    for (const auto& [reply, index] :
+         {std::pair{"A", 10}, {"D", 13}, {"c", 12}, {"E", -1}, {"G", -1}, {"", 0}})
+        QCOMPARE(config::flowRateIndex(reply), index);
+    // A decimal-point byte's two digits read as a number; anything but 0..5 selects the first entry.
+    for (const auto& [pair, index] : {std::pair{"04", 4}, {"09", 0}, {"0A", 0}, {"10", 0}, {"", 0}})
+        QCOMPARE(config::flowDecimalPointIndex(pair), index);
 }
 
 void QueriesTest::queryStartedDuringAnotherIsRefused() {

@@ -27,9 +27,9 @@ std::string commandBytes(std::size_t count) {
     return bytes;
 }
 
-std::vector<std::uint8_t> block1(std::uint8_t dp) {
+std::vector<std::uint8_t> block1() {
     return {0x11, 0x22, 0x33, 0x44,      // not used
-            dp,   'l',  '/',  's',  ' ', // decimal point, flow unit
+            0x09, 'l',  '/',  's',  ' ', // decimal point (none of the list), flow unit
             200,                         // divider
             0x2B, 0x00, 0x03, 0xE8,      // offset A: "+" stands for negative
             0x2D, 0x00};                 // offset B: "-" stands for positive; magnitude goes on
@@ -52,7 +52,6 @@ std::string padded(const std::string& text, std::size_t width) {
 }
 
 struct Instrument {
-    std::uint8_t dp = 0x09;
     std::string formula = padded("A*X", 48);
     std::string presets = "01 02 0F 0F 05 07 00 00\r";
 };
@@ -65,7 +64,7 @@ void script(Rig& rig, const Instrument& in = {}, const std::string& skip = {}) {
     };
     on("C002290", dumpReply(slotBytes(2, '-', 500, '+', 20000, "FlwA", "mA")));
     on("C0022A0", dumpReply(slotBytes(7, '+', 0, '-', 65535, "B", "V")));
-    on("C003FA0", dumpReply(block1(in.dp)));
+    on("C003FA0", dumpReply(block1()));
     on("C003FB0", dumpReply(block2()));
     on("C003FC0", dumpReply(block3()));
     on("C003FD0", dumpReply(textBytes(in.formula.substr(0, 16))));
@@ -81,8 +80,6 @@ class ReadQuorvaneTest : public QObject {
 
 private slots:
     void fullReadBytesAndFields();
-    void decimalPointByte();
-    void decimalPointByte_data();
     void formulaPiecesFillTheConstantsAndGrowText1();
     void missingRepliesAndWakeUps();
     void cutReplies();
@@ -126,27 +123,6 @@ void ReadQuorvaneTest::fullReadBytesAndFields() {
                          "setProgressLabel 0 Receiving linearization values... | "
                          "setProgressValue 0 7 | showProgress 0 Getting values... | "
                          "setProgressLabel 0 Receiving Px values | closeProgress 0 | unlockPanels"));
-}
-
-void ReadQuorvaneTest::decimalPointByte_data() {
-    QTest::addColumn<int>("dpByte");
-    QTest::addColumn<int>("dpIndex");
-    QTest::newRow("04") << 0x04 << 4;
-    QTest::newRow("0A reads as 0") << 0x0A << 0;
-    QTest::newRow("10 is past the list") << 0x10 << 0;
-}
-
-void ReadQuorvaneTest::decimalPointByte() {
-    QFETCH(int, dpByte);
-    QFETCH(int, dpIndex);
-    Rig rig(InstrumentKind::Quorvane);
-    rig.wakeUps("");
-    script(rig, {.dp = static_cast<std::uint8_t>(dpByte)});
-
-    config::readConfiguration(rig.model, rig.link);
-
-    QCOMPARE(rig.model.channel(1).dp, dpIndex);
-    QCOMPARE(rig.model.channel(2).dp, dpIndex);
 }
 
 void ReadQuorvaneTest::formulaPiecesFillTheConstantsAndGrowText1() {
