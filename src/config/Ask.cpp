@@ -8,15 +8,16 @@ using devlink::Written;
 namespace limits = devlink::limits;
 
 std::optional<Reply> askAfterWakeUp(Link& link, const std::string& command,
-                                    const std::function<Reply()>& read, Unanswered unanswered) {
-    if (unanswered == Unanswered::Stop) {
-        if (link.wakeUpWrite(command, devlink::quorvaneNotConnected) != Written::Sent)
-            return std::nullopt;
-    } else {
-        link.wakeUp(devlink::quorvaneNotConnected);
-        link.ensureOpen();
-        link.send(command);
-    }
+                                    const std::function<Reply()>& read) {
+    if (link.wakeUpWrite(command, devlink::quorvaneNotConnected) != Written::Sent)
+        return std::nullopt;
+    return read();
+}
+
+Reply askEvenIfUnanswered(Link& link, const std::string& command, const std::function<Reply()>& read) {
+    link.wakeUp(devlink::quorvaneNotConnected);
+    link.ensureOpen();
+    link.send(command);
     return read();
 }
 

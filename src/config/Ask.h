@@ -1,8 +1,8 @@
 #pragma once
 
 // The wake, send and read steps that the configuration reads and the queries share, written once.
-// Each gives the reply, or nothing when the instrument did not wake: then the one "not connected!"
-// box was shown, the port is closed and the command was not sent.
+// Those giving an optional reply give nothing when the instrument did not wake: then the one "not
+// connected!" box was shown, the port is closed and the command was not sent.
 
 #include "link/Link.h"
 
@@ -12,19 +12,16 @@
 
 namespace config {
 
-// What a question to the flow unit does when its WakeUp goes unanswered (the message is shown
-// either way).
-enum class Unanswered {
-    Stop,       // the operation ends there: nothing is sent
-    SendAnyway, // the command still goes out on a port opened again: an instrument that woke late
-                // answers it, and one that is gone stays silent, which ends the read
-};
-
 // The flow unit's WakeUp (one byte, 1 s, no lone CR), the command & CR, then `read` collects the
 // reply. The port is left open for the caller.
 std::optional<devlink::Reply> askAfterWakeUp(devlink::Link& link, const std::string& command,
-                                             const std::function<devlink::Reply()>& read,
-                                             Unanswered unanswered = Unanswered::Stop);
+                                             const std::function<devlink::Reply()>& read);
+
+// The same as the flow unit's configuration read asks for its memory blocks: an unanswered WakeUp
+// shows its message, but the command still goes out on a port opened again. An instrument that
+// woke late answers it; one that is gone stays silent, and the read ends on the missing reply.
+devlink::Reply askEvenIfUnanswered(devlink::Link& link, const std::string& command,
+                                   const std::function<devlink::Reply()>& read);
 
 // The flow unit's short question: askAfterWakeUp with the reply read to CR (2 s per character),
 // then the port closed.

@@ -134,9 +134,8 @@ ReadResult flowConfigSteps(ConfigModel& model, Link& link, const RangeShown& sho
     for (std::size_t k = 0; k < blocks.size(); ++k) {
         ui.setProgressLabel(settingWindow, "Receiving Block" + enc::spacedNumber(static_cast<int>(k) + 1));
         ui.setProgressValue(settingWindow, ++bar);
-        Reply reply = *askAfterWakeUp(
-            link, blockCommands[k], [&link] { return link.readBufferAfterPause(limits::memoryReply); },
-            Unanswered::SendAnyway);
+        Reply reply = askEvenIfUnanswered(link, blockCommands[k],
+                                          [&link] { return link.readBufferAfterPause(limits::memoryReply); });
         if (reply.outcome != Outcome::Replied)
             return ReadResult::Stopped;
         blocks[k] = std::move(reply.text);
@@ -225,14 +224,11 @@ void readFormulaText(ConfigModel& model, Link& link) {
     a.formula.clear();
     static constexpr std::array<const char*, 3> blockCommands{"C003FD0", "C003FE0", "C003FF0"};
     for (std::size_t b = 0; b < blockCommands.size(); ++b) {
-        // Each block's unanswered WakeUp shows its message; its chunks then stay empty.
-        const Reply reply = *askAfterWakeUp(
-            link, blockCommands[b],
-            [&link] {
-                link.ensureOpen();
-                return link.readBuffer(limits::memoryReply, textBlockLength);
-            },
-            Unanswered::SendAnyway);
+        // An unanswered WakeUp shows its message for this block, and the read goes on with the next.
+        const Reply reply = askEvenIfUnanswered(link, blockCommands[b], [&link] {
+            link.ensureOpen();
+            return link.readBuffer(limits::memoryReply, textBlockLength);
+        });
         const std::string block = reply.outcome == Outcome::Replied ? reply.text : std::string();
         const std::string first = textChunk(block, 0);
         const std::string second = textChunk(block, 8);
