@@ -71,8 +71,7 @@ class ReadLumatrixTest : public QObject {
 private slots:
     void fullReadFillsEveryRowAndThePresets();
     void missedWakeUpsInTwoSlotsEndTheReadWithOneMessage();
-    void declineReadsNothingButSetsConfigRead();
-    void readsThatStopKeepWhatWasNotRead();
+    void readsEndingEarlyKeepWhatWasNotRead();
     void scaleDecimalsReadsOneSlot();
     void presetDigits_data();
     void presetDigits();
@@ -154,21 +153,7 @@ void ReadLumatrixTest::missedWakeUpsInTwoSlotsEndTheReadWithOneMessage() {
     QVERIFY(writes[1].time - writes[0].time < 1.01);
 }
 
-void ReadLumatrixTest::declineReadsNothingButSetsConfigRead() {
-    Rig rig;
-    script(rig);
-    rig.ui.answers = {devlink::Answer::No};
-    rig.model.scale(2, 3) = marker;
-
-    QCOMPARE(config::readConfiguration(rig.model, rig.link), ReadResult::Declined);
-
-    QVERIFY(rig.port.events().empty());
-    QCOMPARE(rig.ui.calls.size(), std::size_t(1));
-    QCOMPARE(rig.model.scale(2, 3), marker);
-    QVERIFY(rig.model.configRead);
-}
-
-void ReadLumatrixTest::readsThatStopKeepWhatWasNotRead() {
+void ReadLumatrixTest::readsEndingEarlyKeepWhatWasNotRead() {
     struct Case {
         const char* what;
         std::string wakeUps;
@@ -178,6 +163,7 @@ void ReadLumatrixTest::readsThatStopKeepWhatWasNotRead() {
         ReadResult result;
         std::string written;
         double waitedFrom, waitedTo; // from the last write to the close
+        bool declined = false;       // No to the question
     };
     const Case cases[] = {
         // The pause (one to two seconds) and then 2 s for the first character; no message.
@@ -189,11 +175,15 @@ void ReadLumatrixTest::readsThatStopKeepWhatWasNotRead() {
         {"preset reply without line end", "", 6, 8, "00 07 05", OpenStatus::Opened, ReadResult::Stopped,
          tableBytes(6, 8) + wake + "B10\r", 0, 100},
         {"port will not open", "", 6, 8, presetReply, OpenStatus::Failed, ReadResult::NotConnected, "", 0, 0},
+        // Nothing read, but the configuration counts as read.
+        {"declined", "", 6, 8, presetReply, OpenStatus::Opened, ReadResult::Declined, "", 0, 0, true},
     };
     for (const Case& c : cases) {
         Rig rig;
         script(rig, c.wakeUps, c.lastRange, c.lastGain, c.presets);
         rig.port.openResult = c.open;
+        if (c.declined)
+            rig.ui.answers = {devlink::Answer::No};
         if (c.lastRange < 6)
             rig.model.scale(c.lastRange, c.lastGain + 1) = marker;
         rig.model.preset(1) = {2, 2};
