@@ -47,8 +47,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     enc::zeroPaddedText(text, 6);
     if (enc::isNumeric(text))
         require(enc::zeroPaddedText(text, 4).size() >= 4);
-    for (const auto& preset : enc::decodePresets(text))
-        require(preset.range.size() <= 2 && preset.gain.size() <= 2);
+    for (std::size_t k = 0; k < text.size(); ++k) {
+        const std::optional<int> preset = enc::presetValue(text.substr(k, 1));
+        require(!preset || (*preset >= 1 && *preset <= 10));
+    }
     require(enc::fitCell(text, 8).size() == 8);
     require(enc::textToHexPairs(text, 4).size() == 8);
     for (std::size_t k = 0; k < 20; ++k)

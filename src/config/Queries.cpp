@@ -1,9 +1,11 @@
 #include "config/Queries.h"
 
+#include "config/Ask.h"
 #include "config/ReplyFields.h"
 #include "link/Encodings.h"
 #include "link/Link.h"
 
+#include <optional>
 #include <string>
 
 namespace config {
@@ -12,12 +14,55 @@ namespace {
 
 using devlink::Link;
 using devlink::Reply;
-using devlink::Wake;
 using enc::midChars;
-namespace limits = devlink::limits;
 
 QueryResult failed(const Reply& reply) {
     return reply.refused() ? QueryResult::Busy : QueryResult::NotConnected;
+}
+
+// Rate "I", next block "B00" and totalisers "B30", each after its own WakeUp. The first one that
+// goes unanswered ends them all: one message, and the fields not yet read keep what they showed.
+template <typename Advance> QueryResult acquisitionSteps(ConfigModel& model, Link& link, Advance advance) {
+    std::optional<Reply> reply = askFlowUnit(link, "I");
+    if (!reply)
+        return QueryResult::NotConnected;
+    // The instrument is there: what the window showed makes way for what it says now.
+    model.nextBlockText.clear();
+    for (QString& total : model.totalizer)
+        total.clear();
+    advance(1);
+    // A reply that timed out selects the first rate.
+    model.rateIndex = flowRateIndex(reply->text);
+    model.notifyChanged();
+    advance(1);
+
+    reply = askFlowUnit(link, "B00");
+    if (!reply)
+        return QueryResult::NotConnected;
+    advance(2);
+    const auto block = static_cast<int>(enc::hexToWordValue(std::string(midChars(reply->text, 10, 2)) +
+                                                            std::string(midChars(reply->text, 13, 2))));
+    model.nextBlock = block;
+    model.nextBlockText = latin1(enc::zeroPadded(block, 4));
+    model.notifyChanged();
+    advance(1);
+
+    reply = askFlowUnit(link, "B30");
+    if (!reply)
+        return QueryResult::NotConnected;
+    advance(1);
+    // The sign pairs in front of the values are not shown.
+    auto total = [&](std::size_t first) {
+        const std::string digits = std::string(midChars(reply->text, first, 2)) +
+                                   std::string(midChars(reply->text, first + 3, 2)) +
+                                   std::string(midChars(reply->text, first + 6, 2));
+        return latin1(enc::zeroPadded(enc::hexToTripleValue(digits), 6));
+    };
+    model.totalizer[0] = total(16);
+    model.totalizer[1] = total(28);
+    model.notifyChanged();
+    advance(1);
+    return QueryResult::Answered;
 }
 
 } // namespace
@@ -76,18 +121,12 @@ QueryResult queryRecordingScales(ConfigModel& model, Link& link) {
     return reply.text.size() >= 35 ? QueryResult::Answered : QueryResult::NoAnswer;
 }
 
-void getRate(ConfigModel& model, Link& link) {
+QueryResult getRate(ConfigModel& model, Link& link) {
     if (link.inProgress())
-        return;
+        return QueryResult::Busy;
     constexpr auto window = devlink::ProgressWindow::Progress;
     devlink::OperationUi& ui = link.ui();
-
-    model.nextBlockText.clear();
-    model.rateIndex = -1;
-    for (QString& total : model.totalizer)
-        total.clear();
-    model.notifyChanged();
-
+    QueryResult result = QueryResult::Answered;
     {
         Link::PanelLock lock(link);
         ui.showProgress(window, "Downloading...");
@@ -97,51 +136,10 @@ void getRate(ConfigModel& model, Link& link) {
             bar += steps;
             ui.setProgressValue(window, bar);
         };
-
-        // Rate. When the wake-up fails the port is closed, so nothing is sent and nothing read: the
-        // empty reply selects the first rate.
-        link.wakeUp(devlink::quorvaneNotConnected);
-        advance(1);
-        link.send("I");
-        Reply reply = link.readLineToCr(limits::memoryReply);
-        link.closePort();
-        model.rateIndex = flowRateIndex(reply.text);
-        model.notifyChanged();
-        advance(1);
-
-        // Next block: skipped when the instrument did not wake.
-        if (link.wakeUp(devlink::quorvaneNotConnected) == Wake::Awake) {
-            advance(2);
-            link.ensureOpen();
-            link.send("B00");
-            reply = link.readLineToCr(limits::memoryReply);
-            link.closePort();
-            const auto block = static_cast<int>(enc::hexToWordValue(
-                std::string(midChars(reply.text, 10, 2)) + std::string(midChars(reply.text, 13, 2))));
-            model.nextBlock = block;
-            model.nextBlockText = latin1(enc::zeroPadded(block, 4));
-            model.notifyChanged();
-            advance(1);
-        }
-
-        // Totalisers; the sign pairs in front of the values are not shown.
-        link.wakeUp(devlink::quorvaneNotConnected);
-        advance(1);
-        link.send("B30");
-        reply = link.readLineToCr(limits::memoryReply);
-        link.closePort();
-        auto total = [&](std::size_t first) {
-            const std::string digits = std::string(midChars(reply.text, first, 2)) +
-                                       std::string(midChars(reply.text, first + 3, 2)) +
-                                       std::string(midChars(reply.text, first + 6, 2));
-            return latin1(enc::zeroPadded(enc::hexToTripleValue(digits), 6));
-        };
-        model.totalizer[0] = total(16);
-        model.totalizer[1] = total(28);
-        model.notifyChanged();
-        advance(1);
+        result = acquisitionSteps(model, link, advance);
     }
     ui.closeProgress(window);
+    return result;
 }
 
 } // namespace config

@@ -42,7 +42,9 @@ QueryResult queryRecordingScales(ConfigModel& model, devlink::Link& link);
 
 // The flow unit's "Get" button of its acquisition data: rate "I", next block "B00" and
 // totalisers "B30", each after its own wake-up, under the "Downloading..." progress window.
-// An absent instrument gives one message per query, rate index 0 and totalisers 000000.
-void getRate(ConfigModel& model, devlink::Link& link);
+// Once the first wake-up is answered the next block and totalisers are emptied and refilled as
+// their replies come. The first unanswered wake-up ends the whole operation with one "Quorvane not
+// connected!" and no further byte (NotConnected); an absent instrument leaves every field as it was.
+QueryResult getRate(ConfigModel& model, devlink::Link& link);
 
 } // namespace config

@@ -1,10 +1,12 @@
 #include "config/ReadOperations.h"
 
+#include "config/Ask.h"
 #include "config/ReplyFields.h"
 #include "link/Encodings.h"
 #include "link/Link.h"
 
 #include <array>
+#include <optional>
 #include <string>
 
 namespace config {
@@ -28,23 +30,6 @@ constexpr int textBlockLength = 48;
 std::string slotReadCommand(int range, int gain) {
     return "C00" + enc::scaleSlotAddressText(range, gain);
 }
-
-// The unanswered wake-up bytes of one whole read. The read tolerates one in total, not one per
-// slot: an instrument that keeps missing wake-ups is treated as gone.
-class WakeBudget {
-public:
-    // Wakes the instrument on the open port, with a lone CR after an unanswered byte.
-    bool wake(Link& link) {
-        const Link::WakeTries tries =
-            link.wakeUpTries(limits::memoryWakeUp, allowed - unanswered_, /*loneCrAfterUnanswered=*/true);
-        unanswered_ += tries.unanswered;
-        return tries.awake;
-    }
-
-private:
-    static constexpr int allowed = 2;
-    int unanswered_ = 0;
-};
 
 // The preset query that ends both configuration reads: a fresh port, one wake-up byte, "B10".
 // Unlike the other reads there is no second wake-up byte here, but the wait for "!" has the same
@@ -85,7 +70,9 @@ ReadResult scaleTableSteps(ConfigModel& model, Link& link, const RangeShown& sho
         return ReadResult::NotConnected;
     }
     ui.setProgressRange(settingWindow, 0, GainCount);
-    WakeBudget budget;
+    // The read tolerates one unanswered wake-up byte in total, not one per slot: an instrument
+    // that keeps missing wake-ups is treated as gone.
+    devlink::WakeBudget budget;
     for (int range = 1; range <= RangeCount; ++range) {
         if (showRange)
             showRange(range);
@@ -95,15 +82,13 @@ ReadResult scaleTableSteps(ConfigModel& model, Link& link, const RangeShown& sho
             if (gain == 1) {
                 model.scale(range, 1) = factoryScale(range);
             } else {
-                if (!budget.wake(link)) {
-                    link.notConnected(devlink::lumatrixNotConnected, true);
+                const std::optional<Reply> reply =
+                    readSlot(link, budget, slotReadCommand(range, gain), devlink::lumatrixNotConnected);
+                if (!reply)
                     return ReadResult::NotConnected;
-                }
-                link.send(slotReadCommand(range, gain));
-                const Reply reply = link.readBufferAfterPause(limits::memoryReply);
-                if (reply.outcome != Outcome::Replied)
+                if (reply->outcome != Outcome::Replied)
                     return ReadResult::Stopped;
-                model.scale(range, gain) = decodeGridScale(enc::rightChars(reply.text, scaleDumpLength));
+                model.scale(range, gain) = decodeGridScale(enc::rightChars(reply->text, scaleDumpLength));
             }
             model.notifyChanged();
         }
@@ -128,24 +113,20 @@ ReadResult flowConfigSteps(ConfigModel& model, Link& link, const RangeShown& sho
     if (showRange)
         showRange(inputRange);
     showScaleProgress(ui, inputRange);
-    WakeBudget budget;
+    devlink::WakeBudget budget; // over both inputs together
     for (int gain = 2; gain <= 3; ++gain) {
         showGainProgress(ui, gain);
-        if (!budget.wake(link)) {
-            link.notConnected(devlink::quorvaneNotConnected, true);
+        const std::optional<Reply> reply =
+            readSlot(link, budget, slotReadCommand(inputRange, gain), devlink::quorvaneNotConnected);
+        if (!reply)
             return ReadResult::NotConnected;
-        }
-        link.send(slotReadCommand(inputRange, gain));
-        const Reply reply = link.readBufferAfterPause(limits::memoryReply);
-        if (reply.outcome != Outcome::Replied)
+        if (reply->outcome != Outcome::Replied)
             return ReadResult::Stopped;
-        decodeFlowInputScale(model.channel(gain - 1), enc::rightChars(reply.text, scaleDumpLength));
+        decodeFlowInputScale(model.channel(gain - 1), enc::rightChars(reply->text, scaleDumpLength));
         model.notifyChanged();
     }
 
-    // The conversion blocks. A failed wake-up shows its message, but the command still goes out
-    // on a fresh port: an instrument that woke late still answers it, and one that is gone ends
-    // the read silently below.
+    // The conversion blocks. A failed wake-up shows its message, but the command still goes out.
     int bar = 3;
     ui.showProgress(settingWindow, "Getting flow conversion values...");
     static constexpr std::array<const char*, 3> blockCommands{"C003FA0", "C003FB0", "C003FC0"};
@@ -153,10 +134,8 @@ ReadResult flowConfigSteps(ConfigModel& model, Link& link, const RangeShown& sho
     for (std::size_t k = 0; k < blocks.size(); ++k) {
         ui.setProgressLabel(settingWindow, "Receiving Block" + enc::spacedNumber(static_cast<int>(k) + 1));
         ui.setProgressValue(settingWindow, ++bar);
-        link.wakeUp(devlink::quorvaneNotConnected);
-        link.ensureOpen();
-        link.send(blockCommands[k]);
-        Reply reply = link.readBufferAfterPause(limits::memoryReply);
+        Reply reply = askEvenIfUnanswered(link, blockCommands[k],
+                                          [&link] { return link.readBufferAfterPause(limits::memoryReply); });
         if (reply.outcome != Outcome::Replied)
             return ReadResult::Stopped;
         blocks[k] = std::move(reply.text);
@@ -245,11 +224,11 @@ void readFormulaText(ConfigModel& model, Link& link) {
     a.formula.clear();
     static constexpr std::array<const char*, 3> blockCommands{"C003FD0", "C003FE0", "C003FF0"};
     for (std::size_t b = 0; b < blockCommands.size(); ++b) {
-        link.wakeUp(devlink::quorvaneNotConnected);
-        link.ensureOpen();
-        link.send(blockCommands[b]);
-        link.ensureOpen();
-        const Reply reply = link.readBuffer(limits::memoryReply, textBlockLength);
+        // An unanswered WakeUp shows its message for this block, and the read goes on with the next.
+        const Reply reply = askEvenIfUnanswered(link, blockCommands[b], [&link] {
+            link.ensureOpen();
+            return link.readBuffer(limits::memoryReply, textBlockLength);
+        });
         const std::string block = reply.outcome == Outcome::Replied ? reply.text : std::string();
         const std::string first = textChunk(block, 0);
         const std::string second = textChunk(block, 8);

@@ -372,20 +372,6 @@ std::optional<int> presetValue(std::string_view digit) {
     return digit[0] - '0' + 1;
 }
 
-std::string presetText(std::string_view digit) {
-    const std::optional<int> value = presetValue(digit);
-    return value ? plainNumber(*value) : std::string();
-}
-
-std::array<PresetTexts, 4> decodePresets(std::string_view reply) {
-    std::array<PresetTexts, 4> presets;
-    for (std::size_t i = 0; i < 4; ++i) {
-        presets[i].range = presetText(midChars(reply, 2 + 6 * i, 1));
-        presets[i].gain = presetText(midChars(reply, 5 + 6 * i, 1));
-    }
-    return presets;
-}
-
 // ---------------------------------------------------------------------------------------------
 
 double val(std::string_view text) {

@@ -169,17 +169,9 @@ std::string scaleWriteCommand(int range, int gain, const ScaleRecord& record);
 // Presets: one hex digit per item, "F" = not assigned
 // ---------------------------------------------------------------------------------------------
 
-// "F" (or an absent digit, or anything that is not a decimal digit) -> nothing; d -> d + 1.
+// One item of the preset reply: "F" (or an absent digit, or anything that is not a decimal digit)
+// -> nothing; d -> d + 1. The reply itself is taken apart where the model is filled.
 std::optional<int> presetValue(std::string_view digit);
-// The same as the model stores it: "" or the number as text ("0" -> "1", "7" -> "8").
-std::string presetText(std::string_view digit);
-
-struct PresetTexts {
-    std::string range; // "1".."6" or empty
-    std::string gain;  // "1".."8" or empty
-};
-// Presets P1..P4 from a "B10" reply: ranges at positions 2, 8, 14, 20, gains at 5, 11, 17, 23.
-std::array<PresetTexts, 4> decodePresets(std::string_view reply);
 
 // ---------------------------------------------------------------------------------------------
 // Numbers read from text

@@ -3,6 +3,7 @@
 
 #include "Rig.h"
 #include "config/Queries.h"
+#include "config/ReplyFields.h"
 
 #include <QTest>
 
@@ -28,24 +29,21 @@ private slots:
     void clock();
     void recording();
     void recording_data();
-    void recordingWithoutWakeUp();
+    void noWakeUpLeavesTheModel();
     void converterTypeAndRecordingScales();
     void flowAcquisition();
     void flowAcquisition_data();
-    void flowRateIndexes();
-    void flowRateIndexes_data();
+    void flowFieldRules();
     void queryStartedDuringAnotherIsRefused();
 };
 
 void QueriesTest::clock() {
+    // Any separator between the fields: the date is day-month-year.
     Rig rig;
     rig.wakeUps("");
     rig.port.onCommand("H").reply("24/05/17 09:08:07\r", 0.01, 0.001);
     QCOMPARE(config::getTime(rig.model, rig.link), QueryResult::Answered);
-    QCOMPARE(rig.port.written(), wake + "H\r");
-    QCOMPARE(rig.model.date, QString("17-05-24"));
-    QCOMPARE(rig.model.time, QString("09:08:07"));
-    QCOMPARE(rig.calls(), std::string("lockPanels | unlockPanels"));
+    QCOMPARE(rig.model.date + " " + rig.model.time, QString("17-05-24 09:08:07"));
 
     Rig mute(InstrumentKind::Quorvane); // awake, no reply: the fields are emptied, silently
     mute.wakeUps("");
@@ -56,22 +54,6 @@ void QueriesTest::clock() {
     QVERIFY(mute.ui.messages.empty());
     // 2 s per character: the exchange waited that long for the first one.
     QVERIFY(mute.port.events().back().time - mute.port.writes().back().time > 2.0);
-
-    // No wake-up: the message names the read-out unit for both instruments.
-    for (InstrumentKind kind : {InstrumentKind::Lumatrix, InstrumentKind::Quorvane}) {
-        Rig asleep(kind);
-        asleep.port.on(wake).repeat();
-        asleep.model.date = "01-01-01";
-        QCOMPARE(config::getTime(asleep.model, asleep.link), QueryResult::NotConnected);
-        QCOMPARE(asleep.port.written(), wake + "\r" + wake + "\r");
-        QVERIFY(gapAfterWrite(asleep, 0) > 1.0);
-        QVERIFY(gapAfterWrite(asleep, 0) < 1.01);
-        // The clock query leaves the progress windows alone.
-        QCOMPARE(
-            asleep.calls(),
-            std::string("lockPanels | message Connection error: Lumatrix not connected! | unlockPanels"));
-        QCOMPARE(asleep.model.date, QString("01-01-01"));
-    }
 }
 
 void QueriesTest::recording_data() {
@@ -121,37 +103,53 @@ void QueriesTest::recording() {
     QCOMPARE(rig.calls(), std::string("lockPanels | unlockPanels"));
 }
 
-void QueriesTest::recordingWithoutWakeUp() {
-    Rig rig;
-    rig.port.on(wake).repeat();
-    rig.model.lumatrixRateIndex = 5;
+void QueriesTest::noWakeUpLeavesTheModel() {
+    // No "!" to either wake-up byte: a lone CR after each, one message naming the read-out unit (the
+    // clock's on the flow unit too), and the model as it was.
+    using Query = QueryResult (*)(config::ConfigModel&, devlink::Link&);
+    const std::string box = "message Connection error: Lumatrix not connected!";
+    const struct {
+        InstrumentKind kind;
+        Query query;
+        double wakeUpLimit;
+        std::string calls;
+    } cases[] = {
+        {InstrumentKind::Lumatrix, config::getTime, 1.0, "lockPanels | " + box + " | unlockPanels"},
+        {InstrumentKind::Quorvane, config::getTime, 1.0, "lockPanels | " + box + " | unlockPanels"},
+        {InstrumentKind::Lumatrix, config::getRecording, 0.2,
+         "lockPanels | closeProgress 0 | " + box + " | unlockPanels"},
+        {InstrumentKind::Lumatrix, config::queryConverterType, 0.2, "closeProgress 0 | " + box},
+        {InstrumentKind::Lumatrix, config::queryRecordingScales, 0.2, "closeProgress 0 | " + box},
+    };
+    for (const auto& c : cases) {
+        Rig rig(c.kind);
+        rig.port.on(wake).repeat();
+        rig.model.date = "01-01-01";
+        rig.model.lumatrixRateIndex = 5;
+        rig.model.channelRange[0] = "03";
 
-    QCOMPARE(config::getRecording(rig.model, rig.link), QueryResult::NotConnected);
+        QCOMPARE(c.query(rig.model, rig.link), QueryResult::NotConnected);
 
-    QCOMPARE(rig.port.written(), wake + "\r" + wake + "\r");
-    QVERIFY(gapAfterWrite(rig, 2) > 0.2);
-    QVERIFY(gapAfterWrite(rig, 2) < 0.21);
-    QCOMPARE(rig.calls(), std::string("lockPanels | closeProgress 0 | message Connection error: Lumatrix not "
-                                      "connected! | unlockPanels"));
-    QCOMPARE(rig.model.lumatrixRateIndex, 5);
+        QCOMPARE(rig.port.written(), wake + "\r" + wake + "\r");
+        QVERIFY(gapAfterWrite(rig, 2) > c.wakeUpLimit);
+        QVERIFY(gapAfterWrite(rig, 2) < c.wakeUpLimit + 0.01);
+        QCOMPARE(rig.calls(), c.calls);
+        QVERIFY(rig.model.date == "01-01-01" && rig.model.lumatrixRateIndex == 5 &&
+                rig.model.channelRange[0] == "03" && rig.model.fixedRangeCode.isEmpty());
+        QVERIFY(!rig.port.isOpen());
+    }
 }
 
 void QueriesTest::converterTypeAndRecordingScales() {
     // The converter type: position 8 of the reply; empty when it cannot be had, so nothing may be set.
-    for (const auto& [reply, result, code] : {std::tuple{"00 00 03 00\r", QueryResult::Answered, "3"},
-                                              {"00 00\r", QueryResult::NoAnswer, ""},
-                                              {"", QueryResult::NotConnected, ""}}) {
+    for (const auto& [reply, result, code] :
+         {std::tuple{"00 00 03 00\r", QueryResult::Answered, "3"}, {"00 00\r", QueryResult::NoAnswer, ""}}) {
         Rig rig;
-        if (*reply) {
-            rig.wakeUps("");
-            rig.port.onCommand("B02").reply(reply);
-        } else {
-            rig.port.on(wake).repeat();
-        }
+        rig.wakeUps("");
+        rig.port.onCommand("B02").reply(reply);
         rig.model.fixedRangeCode = "0";
         QCOMPARE(config::queryConverterType(rig.model, rig.link), result);
         QCOMPARE(rig.model.fixedRangeCode, QString(code));
-        QCOMPARE(rig.ui.messages.size(), std::size_t(*reply ? 0 : 1));
     }
 
     Rig rig;
@@ -172,39 +170,51 @@ void QueriesTest::converterTypeAndRecordingScales() {
 }
 
 void QueriesTest::flowAcquisition_data() {
-    QTest::addColumn<bool>("awake");
+    QTest::addColumn<QString>("wakeUps"); // answered 'y' or not 'n', in turn; every later one answered
     QTest::addColumn<QString>("rate");
     QTest::addColumn<QString>("nextBlock");
     QTest::addColumn<QString>("totalisers");
     QTest::addColumn<QString>("expected"); // rate index, next block and its text, totalisers
-    QTest::newRow("examples") << true << "D\r"
+    QTest::addColumn<QString>("written");  // the commands after their wake-up bytes, "." for a lone one
+    const QString all = "I B00 B30";
+    QTest::newRow("examples") << ""
+                              << "D\r"
                               << "00 00 00 01 2C 00\r"
                               << "00 00 00 00 2B 00 30 39 2D 01 E2 40\r"
-                              << "13 300 0300 012345 123456";
+                              << "13 300 0300 012345 123456" << all;
     // What is there is read as the low digits: "01" and nothing give 1, "00", "30" and nothing 48;
     // a rate without line end ends 2 s after the character.
-    QTest::newRow("cut replies") << true << "1"
+    QTest::newRow("cut replies") << ""
+                                 << "1"
                                  << "00 00 00 01\r"
                                  << "00 00 00 00 2B 00 30\r"
-                                 << "1 1 0001 000048 000000";
-    // One wake-up byte and one message per query, no command, no lone CR.
-    QTest::newRow("absent") << false << ""
+                                 << "1 1 0001 000048 000000" << all;
+    // The first unanswered wake-up ends it all: one message, no further byte, though the instrument
+    // would answer the next one, and what was not read keeps what it showed.
+    QTest::newRow("absent") << "n"
+                            << "D\r"
                             << ""
                             << ""
-                            << "0 42  000000 000000";
+                            << "2 42 0042 000001 000002"
+                            << ".";
+    // Once the instrument has answered, the fields still to come are emptied.
+    QTest::newRow("gone after the rate") << "yn"
+                                         << "D\r"
+                                         << "00 00 00 01 2C 00\r"
+                                         << ""
+                                         << "13 42   "
+                                         << "I .";
 }
 
 void QueriesTest::flowAcquisition() {
-    QFETCH(bool, awake);
+    QFETCH(QString, wakeUps);
     QFETCH(QString, rate);
     QFETCH(QString, nextBlock);
     QFETCH(QString, totalisers);
     QFETCH(QString, expected);
+    QFETCH(QString, written);
     Rig rig(InstrumentKind::Quorvane);
-    if (awake)
-        rig.wakeUps("");
-    else
-        rig.port.on(wake).repeat();
+    rig.wakeUps(wakeUps.toStdString());
     rig.port.onCommand("I").reply(rate.toStdString());
     rig.port.onCommand("B00").reply(nextBlock.toStdString());
     rig.port.onCommand("B30").reply(totalisers.toStdString());
@@ -213,7 +223,9 @@ void QueriesTest::flowAcquisition() {
     rig.model.nextBlock = 42;
     rig.model.totalizer = {"000001", "000002"};
 
-    config::getRate(rig.model, rig.link);
+    const bool answered = !wakeUps.contains('n');
+    QCOMPARE(config::getRate(rig.model, rig.link),
+             answered ? QueryResult::Answered : QueryResult::NotConnected);
 
     const config::ConfigModel& m = rig.model;
     QCOMPARE(QString("%1 %2 %3 %4 %5")
@@ -221,45 +233,33 @@ void QueriesTest::flowAcquisition() {
                  .arg(m.nextBlock)
                  .arg(m.nextBlockText, m.totalizer[0], m.totalizer[1]),
              expected);
-    QCOMPARE(rig.port.written(), awake ? wake + "I\r" + wake + "B00\r" + wake + "B30\r" : wake + wake + wake);
-    QCOMPARE(rig.port.openCount(), 3);
+    std::string bytes;
+    for (const QString& command : written.split(' '))
+        bytes += wake + (command == "." ? "" : command.toStdString() + "\r");
+    QCOMPARE(rig.port.written(), bytes);
+    QCOMPARE(rig.port.openCount(), int(written.count(' ') + 1));
     QVERIFY(!rig.port.isOpen());
-    QCOMPARE(rig.ui.messages.size(), std::size_t(awake ? 0 : 3));
-    for (const auto& box : rig.ui.messages)
-        QCOMPARE(box.text, std::string("Quorvane not connected!"));
-    if (awake)
-        QCOMPARE(rig.calls(),
-                 std::string("lockPanels | showProgress 1 Downloading... | setProgressRange 1 0 9 | "
-                             "setProgressValue 1 1 | setProgressValue 1 2 | setProgressValue 1 4 | "
-                             "setProgressValue 1 5 | setProgressValue 1 6 | setProgressValue 1 7 | "
-                             "unlockPanels | closeProgress 1"));
-    QCOMPARE(rig.ui.calls.back(), std::string("closeProgress 1"));
+    const std::string progress = "lockPanels | showProgress 1 Downloading... | setProgressRange 1 0 9 | ";
+    if (answered)
+        QCOMPARE(rig.calls(), progress +
+                                  "setProgressValue 1 1 | setProgressValue 1 2 | setProgressValue 1 4 | "
+                                  "setProgressValue 1 5 | setProgressValue 1 6 | setProgressValue 1 7 | "
+                                  "unlockPanels | closeProgress 1");
+    else
+        QVERIFY(rig.calls().ends_with("message Connection error: Quorvane not connected! | unlockPanels | "
+                                      "closeProgress 1"));
+    QCOMPARE(rig.ui.messages.size(), std::size_t(answered ? 0 : 1));
     QVERIFY(!rig.ui.panelsLocked);
 }
 
-void QueriesTest::flowRateIndexes_data() {
-    QTest::addColumn<QString>("reply");
-    QTest::addColumn<int>("index");
-    QTest::newRow("first") << "0" << 0;
-    QTest::newRow("9") << "9" << 9;
-    QTest::newRow("A") << "A" << 10;
-    QTest::newRow("last") << "D" << 13;
-    QTest::newRow("lower case") << "c" << 12;
-    QTest::newRow("E is past the list") << "E" << -1;
-    QTest::newRow("not a hex digit") << "G" << -1;
-    QTest::newRow("empty reply") << "" << 0;
-}
-
-void QueriesTest::flowRateIndexes() {
-    QFETCH(QString, reply);
-    QFETCH(int, index);
-    Rig rig(InstrumentKind::Quorvane);
-    rig.wakeUps("");
-    rig.port.onCommand("I").reply(reply.toStdString() + "\r");
-
-    config::getRate(rig.model, rig.link);
-
-    QCOMPARE(rig.model.rateIndex, index);
+void QueriesTest::flowFieldRules() {
+    // The rate: the first character as a hex digit; a code past the list selects nothing.
+    for (const auto& [reply, index] :
+         {std::pair{"A", 10}, {"D", 13}, {"c", 12}, {"E", -1}, {"G", -1}, {"", 0}})
+        QCOMPARE(config::flowRateIndex(reply), index);
+    // A decimal-point byte's two digits read as a number; anything but 0..5 selects the first entry.
+    for (const auto& [pair, index] : {std::pair{"04", 4}, {"09", 0}, {"0A", 0}, {"10", 0}, {"", 0}})
+        QCOMPARE(config::flowDecimalPointIndex(pair), index);
 }
 
 void QueriesTest::queryStartedDuringAnotherIsRefused() {

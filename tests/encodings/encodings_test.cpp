@@ -224,19 +224,6 @@ void scaleRoundTrip() {
     }
 }
 
-void presets() {
-    // P1 = range 1 gain 2, P2 unassigned range, P3 unassigned gain, P4 = range 6 gain 8; a reply cut short
-    // leaves the rest unassigned.
-    const auto p = decodePresets("00 01 0F 03 04 0F 05 07 01 02 00 00 \r");
-    const auto cut = decodePresets("00 01 0");
-    same<Text>("preset digits", {row(presetText("F"), ""), row(presetText("0"), "1"),
-                                 row(presetText("7"), "8"), row(presetText(""), ""),
-                                 row(p[0].range + p[0].gain, "12"), row(p[1].range + "/" + p[1].gain, "/4"),
-                                 row(p[2].range + "/" + p[2].gain, "5/"), row(p[3].range + p[3].gain, "68"),
-                                 row(cut[0].gain, "2"), row(cut[1].range + cut[3].gain, "")});
-    expect(!presetValue("F").has_value() && presetValue("5").value_or(-1) == 6, "preset values");
-}
-
 void numbersFromText() {
     constexpr double huge = std::numeric_limits<double>::max();
     same<double>("numeric value of a text",
@@ -298,7 +285,7 @@ int main() {
     std::printf("locale %s, printf gives %s\n", locale, probe);
 
     for (auto rules : {hexRules, dumpsAndSigns, dpPatterns, scaleDecoding, shortAndGarbledDumps,
-                       scaleEncoding, scaleRoundTrip, presets, numbersFromText, numbersAndCellsToText})
+                       scaleEncoding, scaleRoundTrip, numbersFromText, numbersAndCellsToText})
         rules();
 
     std::printf(failures ? "%d check(s) failed\n" : "all checks passed\n", failures);

@@ -120,9 +120,7 @@ void memoryDumpLayout() {
     const char* address[6] = {"2000", "2080", "2100", "2180", "2200", "2280"};
     for (int range = 0; range < 6; ++range)
         CHECK_EQ(rig.ask("C00" + std::string(address[range])).substr(0, 20), factory[range]);
-    CHECK_EQ(dumpChars(rig.ask("C002010"), 7, 8), "TEMPdegC");
-    CHECK_EQ(dumpChars(rig.ask("C0020F0"), 7, 4), "GN 8"); // range 2, gain 8
-    CHECK_EQ(rig.ask("C004000"), "");                      // past the memory: no reply
+    CHECK_EQ(rig.ask("C004000"), ""); // past the memory: no reply
 }
 
 void scaleWriteReadsBack() {
@@ -141,10 +139,6 @@ void scaleWriteReadsBack() {
 
 void flowMemoryWritesReadBack() {
     Rig rig(Kind::Quorvane);
-    // The analogue-input scales of the two channels.
-    const std::string a = rig.ask("C002290");
-    CHECK_EQ(at(a, 2, 1) + dumpChars(a, 7, 8) + dumpChars(rig.ask("C0022A0"), 7, 8), "0LEVL mm PRESmbar");
-
     // The conversion block as the program writes it; offset B spans two dump lines.
     rig.write({"c003FA402", "k003FA56C2F7320", "c003FA911", "k003FAA2D000019", "k003FAE2B0003E8",
                "k003FB22B000024", "k003FB62D000024", "c003FBA03", "c003FBB05", "k003FBC206D3320",
@@ -196,17 +190,14 @@ void registerQueriesAfterWrites() {
 }
 
 void flowUnitQueries() {
+    // What they answer out of the box the window's end-to-end test reads; here, after writes.
     Rig rig(Kind::Quorvane);
-    CHECK_EQ(rig.ask("I"), "2\r");
     rig.write({"iD"});
-    CHECK_EQ(at(rig.ask("I"), 1, 1), "D");
+    CHECK_EQ(rig.ask("I"), "D\r");
     rig.write({"iFFFF"}); // a rate list without selection
     CHECK_EQ(at(rig.ask("I"), 1, 1), "F");
-
-    CHECK_EQ(pairs(rig.ask("B00"), 10, 2), "012D");
     rig.write({"b0304", "b04D2"});
     CHECK_EQ(pairs(rig.ask("B00"), 10, 2), "04D2");
-    CHECK_EQ(pairs(rig.ask("B30"), 13, 8), "2B01E2402B003039");
     rig.write({"b3500", "b3600", "b377B", "b450F", "b4642", "b4740"});
     CHECK_EQ(pairs(rig.ask("B30"), 13, 8), "2B00007B2B0F4240");
     CHECK_EQ(at(rig.ask("B10"), 2, 1), "5"); // the flow unit's presets, read with the same query

@@ -52,10 +52,13 @@ int FakePort::openCount() const {
 
 devlink::OpenStatus FakePort::open(int portNumber) {
     lastPortNumber_ = portNumber;
+    openAttempts_.push_back(portNumber);
     if (open_)
         close();
-    if (openResult != devlink::OpenStatus::Opened)
-        return openResult;
+    const auto chosen = openResults.find(portNumber);
+    const devlink::OpenStatus result = chosen != openResults.end() ? chosen->second : openResult;
+    if (result != devlink::OpenStatus::Opened)
+        return result;
     open_ = true;
     failed_ = false;
     input_.clear();
@@ -109,8 +112,8 @@ void FakePort::drain() {
         record(Event::Drain);
 }
 
-std::string FakePort::deviceName(int) const {
-    return device_;
+std::string FakePort::deviceName(int portNumber) const {
+    return numberedDeviceNames ? device_ + std::to_string(portNumber) : device_;
 }
 
 std::optional<double> FakePort::nextEventTime() const {

@@ -80,12 +80,19 @@ public:
     void arriveIn(double after, std::string bytes);
     // What the next open() answers (Opened by default); stays until changed.
     devlink::OpenStatus openResult = devlink::OpenStatus::Opened;
+    // What open() answers for a given port number, before openResult.
+    std::map<int, devlink::OpenStatus> openResults;
+    // The device name ends in the port number ("/dev/fake" gives "/dev/fake2"), for windows that
+    // show which device a number stands for.
+    bool numberedDeviceNames = false;
 
     const std::vector<Event>& events() const { return events_; }
     std::vector<Event> writes() const;
     std::string written() const;
     int openCount() const;
     int lastPortNumber() const { return lastPortNumber_; }
+    // The port number of every open(), the refused ones included.
+    const std::vector<int>& openAttempts() const { return openAttempts_; }
     // Bytes still waiting to be read.
     std::string pending() const { return input_; }
 
@@ -123,6 +130,7 @@ private:
     bool open_ = false;
     bool failed_ = false;
     int lastPortNumber_ = 0;
+    std::vector<int> openAttempts_;
 };
 
 } // namespace testsupport
