@@ -169,7 +169,8 @@ void openPresetWindow(app::Workbench& bench) {
         return;
     QWidget& owner = bench.mainWindow();
     auto* window = owner.findChild<PresetWindow*>(QStringLiteral("frmPx"), Qt::FindDirectChildrenOnly);
-    if (!window)
+    // A window closed a moment ago is only waiting to be deleted.
+    if (!window || !window->isVisible())
         window = new PresetWindow(bench, &owner);
     window->show();
     window->raise();

@@ -110,7 +110,8 @@ ServiceWindow::ServiceWindow(app::Workbench& bench, QWidget* owner) : QDialog(ow
 void showServiceWindow(app::Workbench& bench) {
     QWidget& owner = bench.mainWindow();
     auto* window = owner.findChild<ServiceWindow*>(QStringLiteral("frmService"), Qt::FindDirectChildrenOnly);
-    if (!window)
+    // A window closed a moment ago is only waiting to be deleted.
+    if (!window || !window->isVisible())
         window = new ServiceWindow(bench, &owner);
     window->show();
     window->raise();
