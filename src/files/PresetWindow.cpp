@@ -5,7 +5,6 @@
 #include "files/Presets.h"
 #include "link/Link.h"
 
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -13,9 +12,10 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace files {
 
@@ -50,25 +50,29 @@ PresetWindow::PresetWindow(app::Workbench& bench, QWidget* owner) : QDialog(owne
     const QFontMetrics metrics = grid_->fontMetrics();
     const int numberWidth = metrics.horizontalAdvance(QStringLiteral("No.00")) + 12;
     const int scaleWidth = metrics.horizontalAdvance(QStringLiteral("4-20mA")) + 16;
-    const int labelWidth = metrics.horizontalAdvance(QStringLiteral("Label/Unit")) + 20;
+    // Label and unit are four characters each, shown side by side.
+    const int labelWidth = std::max(metrics.horizontalAdvance(QStringLiteral("Label/Unit")),
+                                    metrics.horizontalAdvance(QString(8, u'X'))) + 20;
     const int widths[7] = {numberWidth, scaleWidth, labelWidth, 10, numberWidth, scaleWidth, labelWidth};
-    int total = 2 * grid_->frameWidth();
-    for (int c = 0; c < 7; ++c) {
+    grid_->horizontalHeader()->setMinimumSectionSize(0);
+    for (int c = 0; c < 7; ++c)
         grid_->setColumnWidth(c, widths[c]);
-        total += widths[c];
-    }
     grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    const int total = grid_->horizontalHeader()->length() + 2 * grid_->frameWidth();
     grid_->verticalHeader()->setDefaultSectionSize(metrics.height() + 4);
-    grid_->setFixedWidth(total + grid_->verticalScrollBar()->sizeHint().width());
-    grid_->setMinimumHeight(12 * (metrics.height() + 4) + grid_->horizontalHeader()->sizeHint().height());
+    // All 48 scales in sight at once.
+    grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grid_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grid_->setFixedSize(total, gridRows * (metrics.height() + 4) + grid_->horizontalHeader()->sizeHint().height() +
+                                   2 * grid_->frameWidth());
     fillGrid();
 
     auto* frame = new QGroupBox(QStringLiteral(" Px Configuration "), this);
     frame->setObjectName(QStringLiteral("FramePx"));
-    auto* frameLayout = new QGridLayout(frame);
+    auto* frameLayout = new QVBoxLayout(frame);
     auto* hint = new QLabel(QStringLiteral("Insert the No."), frame);
     hint->setObjectName(QStringLiteral("Label1"));
-    frameLayout->addWidget(hint, 0, 1);
+    frameLayout->addWidget(hint, 0, Qt::AlignRight);
     for (int k = 1; k <= config::PresetCount; ++k) {
         auto* label = new QLabel(QStringLiteral("Keypad P%1  :").arg(k), frame);
         label->setObjectName(QStringLiteral("lblPx(%1)").arg(k));
@@ -77,16 +81,20 @@ PresetWindow::PresetWindow(app::Workbench& bench, QWidget* owner) : QDialog(owne
         box->setFixedWidth(metrics.horizontalAdvance(QStringLiteral("00000")) + 16);
         boxes_[k - 1] = box;
         connect(box, &QLineEdit::textChanged, this, [this, k] { boxEdited(k); });
-        frameLayout->addWidget(label, k, 0);
-        frameLayout->addWidget(box, k, 1);
+        // The four presets spread over the grid's height beside it.
+        frameLayout->addStretch(1);
+        auto* row = new QHBoxLayout;
+        row->addWidget(label);
+        row->addWidget(box);
+        frameLayout->addLayout(row);
     }
+    frameLayout->addStretch(1);
 
     QPushButton* get = button("cmdGet", "Get", this);
     QPushButton* send = button("cmdSend", "Send", this);
     QPushButton* close = button("cmdClose", "Close", this);
     auto* side = new QVBoxLayout;
-    side->addWidget(frame);
-    side->addStretch();
+    side->addWidget(frame, 1);
     side->addWidget(get);
     side->addWidget(send);
     side->addWidget(close);
