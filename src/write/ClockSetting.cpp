@@ -64,7 +64,7 @@ std::optional<std::string> clockCommand(const QString& date, const QString& time
 RegisterResult setClock(config::ConfigModel& model, devlink::Link& link) {
     if (link.inProgress())
         return RegisterResult::Busy;
-    if (!threeFields(model.date, u'-') || !clockCommand(model.date, QStringLiteral("00:00:00"))) {
+    if (!clockCommand(model.date, QStringLiteral("00:00:00"))) {
         refuseInput(link.ui(), "The date is not a real date in the form dd-mm-yy.");
         return RegisterResult::Refused;
     }

@@ -7,6 +7,7 @@
 #include "files/Presets.h"
 
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
 
@@ -157,7 +158,7 @@ void PresetsTest::get() {
     QCOMPARE(silent.ui.messages.size(), std::size_t(1));
 }
 
-// The window: each box keeps its own last valid text; Get refills the boxes.
+// The window: each box keeps its own last valid text.
 void PresetsTest::windowBoxes() {
     testsupport::VirtualClock clock;
     testsupport::FakePort port{clock};
@@ -175,6 +176,16 @@ void PresetsTest::windowBoxes() {
     QCOMPARE(box(3)->text(), QString()); // nothing valid typed there yet
     box(4)->setText("60");
     QCOMPARE(box(4)->text(), QString("48"));
+
+    // Get locks the window's traffic buttons with the main window's frames, then refills the boxes.
+    port.answerWakeUps();
+    port.onCommand("B10").reply(fullReply);
+    auto* send = window.findChild<QPushButton*>(QStringLiteral("cmdSend"));
+    bool locked = false;
+    clock.onYield = [&] { locked = locked || !send->isEnabled(); };
+    window.findChild<QPushButton*>(QStringLiteral("cmdGet"))->click();
+    QVERIFY(locked && send->isEnabled());
+    QCOMPARE(box(1)->text() + box(2)->text() + box(3)->text() + box(4)->text(), QString("21834"));
 
     auto* grid = window.findChild<QTableWidget*>(QStringLiteral("PXGrid"));
     QCOMPARE(grid->rowCount(), 24);

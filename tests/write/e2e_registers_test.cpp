@@ -78,14 +78,6 @@ void RegistersEndToEnd::recordingAndClock() {
     QVERIFY(station.window.findChild<QRadioButton*>(QStringLiteral("optCHRec(0)"))->isChecked());
     station.checkSettled();
 
-    // A date that does not exist is refused before any byte goes out, and stays in its box.
-    station.setText(QStringLiteral("txtDate"), QStringLiteral("31-02-26"));
-    station.setText(QStringLiteral("txtTime"), QStringLiteral("08:05:00"));
-    station.click(QStringLiteral("cmdSetTime"));
-    QCOMPARE(station.answers.askedTexts(),
-             QStringList{QStringLiteral("Error: The date is not a real date in the form dd-mm-yy.")});
-    QCOMPARE(station.text(QStringLiteral("txtDate")), QStringLiteral("31-02-26"));
-
     // The computer's clock into the boxes, then into the unit, then read back.
     station.answers.now = QDateTime(QDate(2025, 12, 31), QTime(8, 5, 0));
     station.click(QStringLiteral("cmdSysTime"));
@@ -96,7 +88,7 @@ void RegistersEndToEnd::recordingAndClock() {
     QCOMPARE(station.text(QStringLiteral("txtDate")), QStringLiteral("31-12-25"));
     QVERIFY2(station.text(QStringLiteral("txtTime")).startsWith(QLatin1String("08:05:0")),
              qPrintable(station.text(QStringLiteral("txtTime"))));
-    QCOMPARE(station.answers.asked.size(), std::size_t(1));
+    QVERIFY(station.answers.asked.empty());
     station.checkSettled();
 
     QCOMPARE(station.commands(), (QStringList{"iC", "b0610", "B00", "h25-12-31 08:05:00", "H", "H"}));
