@@ -6,10 +6,13 @@
 
 #include <QAbstractButton>
 #include <QDialog>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QPushButton>
 #include <QTableView>
+
+#include <algorithm>
 
 namespace linearization {
 
@@ -18,8 +21,17 @@ Panel::Panel(app::Workbench& bench)
       linearizer_(bench.model(), bench.link(), bench.evaluator(), bench.ui()) {
     setObjectName(QStringLiteral("linearizationPanel"));
     grid_ = bench.mainWindow().findChild<QTableView*>(QStringLiteral("VarGrid"));
-    if (grid_)
+    if (grid_) {
         grid_->installEventFilter(this);
+        // The headers stay readable at any screen resolution, the value column takes the rest of
+        // the width, and a few variables are in sight without scrolling.
+        QHeaderView* header = grid_->horizontalHeader();
+        for (int c = 0; c < header->count(); ++c)
+            grid_->setColumnWidth(c, std::max(grid_->columnWidth(c), header->sectionSizeHint(c)));
+        header->setStretchLastSection(true);
+        grid_->setMinimumHeight(header->sizeHint().height() + 4 * grid_->verticalHeader()->defaultSectionSize() +
+                                2 * grid_->frameWidth());
+    }
     calc_ = qobject_cast<QAbstractButton*>(bench.commandControl(app::Command::Calc));
 
     bench.setCommandHandler(app::Command::SetLinear, [this] {

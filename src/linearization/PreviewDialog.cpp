@@ -55,13 +55,17 @@ bool showPreview(QWidget* owner, const Table& table) {
     auto* xAxis = new QValueAxis;
     xAxis->setRange(0, pointCount - 1);
     xAxis->setLabelFormat(QStringLiteral("%d"));
+    xAxis->setTickType(QValueAxis::TicksDynamic);
+    xAxis->setTickAnchor(0);
+    xAxis->setTickInterval(100);
     xAxis->setTitleText(QStringLiteral("x"));
     auto* yAxis = new QValueAxis;
     const auto [lowest, highest] = std::minmax_element(table.points.begin(), table.points.end());
     // A constant table still gets an axis with room around its one value.
     const double low = *lowest, high = *highest;
-    const double margin = high > low ? (high - low) * 0.05 : std::max(1.0, std::abs(low) * 0.05);
+    const double margin = high > low ? 0.0 : std::max(1.0, std::abs(low) * 0.05);
     yAxis->setRange(low - margin, high + margin);
+    yAxis->applyNiceNumbers();
     yAxis->setLabelFormat(QStringLiteral("%.0f"));
     yAxis->setTitleText(QStringLiteral("Point written"));
     chart->addAxis(xAxis, Qt::AlignBottom);
