@@ -174,6 +174,7 @@ private slots:
         QTest::newRow("fails at x = 5") << "1/(x-5)" << 0 << "Evaluation error < 1 / 0 > at pos: 2";
         QTest::newRow("beyond 24 bits") << "x*10000" << 0 << "Value out of range at x = 839";
         QTest::newRow("beyond 24 bits first") << "exp(x)" << 0 << "Value out of range at x = 16";
+        QTest::newRow("not a finite number once scaled") << "1e305*x" << 5 << "Value out of range at x = 1";
         QTest::newRow("no decimal point") << "x" << -1 << "Missing decimal point";
     }
     void refusedBeforeTheFirstByte() {
@@ -225,27 +226,6 @@ private slots:
         QCOMPARE(rig.messages(), std::string("Connection error: Quorvane not connected!"));
         QVERIFY(rig.ui.calls[rig.ui.calls.size() - 2] == "closeProgress 0");
         rig.checkSettled();
-    }
-
-    void previewAndCancelStopTheSend() {
-        Rig declined(QStringLiteral("x-10"), 1);
-        linearization::Table shown;
-        const auto look = [&](const linearization::Table& t) {
-            shown = t;
-            return false;
-        };
-        QCOMPARE(declined.linearizer.setLinear({.preview = look}), Outcome::Declined);
-        QCOMPARE(shown.points.size(), std::size_t(1000));
-        QCOMPARE(shown.points[0], -100);
-        QCOMPARE(declined.port.written(), std::string());
-
-        Rig stopped(QStringLiteral("x"), 0);
-        QCOMPARE(stopped.linearizer.setLinear({.cancelRequested = [&] { return stopped.commands().size() >= 20; }}),
-                 Outcome::Cancelled);
-        QCOMPARE(stopped.commands().size(), std::size_t(20));
-        QCOMPARE(stopped.messages(), std::string("Setting linearization data: Sending stopped: the linearization "
-                                                 "table in the Quorvane is incomplete."));
-        stopped.checkSettled();
     }
 
     // ---- the main window's part
