@@ -90,7 +90,7 @@ bool Panel::eventFilter(QObject* watched, QEvent* event) {
     if (key->key() == Qt::Key_Backspace)
         typed = '\b';
     else if (key->text().size() == 1 && key->text().at(0).unicode() >= 0x20)
-        typed = key->text().at(0).unicode() < 0x7F ? static_cast<char>(key->text().at(0).unicode()) : '\x7F';
+        typed = key->text().at(0).toLatin1(); // anything beyond Latin-1 becomes 0 and is refused
     else
         return false; // moving between cells stays the grid's own
     if (!bench_.operationRunning() && grid_->currentIndex().isValid() &&
