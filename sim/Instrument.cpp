@@ -118,15 +118,20 @@ std::string visible(std::string_view bytes) {
     return out;
 }
 
-Instrument::Instrument(State state, Faults faults, int baud)
-    : state_(std::move(state)), faults_(faults), baud_(baud) {}
+Instrument::Instrument(State state, Faults faults, int baud, bool paceInput)
+    : state_(std::move(state)), faults_(faults), baud_(baud), paceInput_(paceInput && baud > 0) {}
 
 double Instrument::charInterval() const {
     return (baud_ > 0 ? 10.0 / baud_ : 0.0) + faults_.slowCharMs / 1000.0;
 }
 
 void Instrument::receive(std::string_view bytes, double now) {
+    const double arrived = now;
     for (char c : bytes) {
+        if (paceInput_) {
+            inputFree_ = std::max(inputFree_, arrived) + 10.0 / baud_;
+            now = inputFree_;
+        }
         if (c == wakeByte) {
             wakeUpByte(now);
         } else if (c == '\r') {

@@ -63,7 +63,9 @@ std::string dumpLine(const std::uint8_t* bytes);
 
 class Instrument {
 public:
-    Instrument(State state, Faults faults = {}, int baud = 0);
+    // paceInput: the bytes received take their line time at `baud` as well, so a wake-up byte is
+    // answered only after it (and everything written before it) has crossed the line.
+    Instrument(State state, Faults faults = {}, int baud = 0, bool paceInput = false);
 
     // Bytes arriving from the program at time `now` (seconds; local time since 1970 in the real program).
     void receive(std::string_view bytes, double now);
@@ -111,6 +113,8 @@ private:
     State state_;
     Faults faults_;
     int baud_;
+    bool paceInput_ = false;
+    double inputFree_ = 0.0; // when the line from the program is free again (paceInput)
     std::string pending_;   // command being collected
     bool overlong_ = false; // the command being collected outgrew any real one
     bool awake_ = false;

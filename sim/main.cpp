@@ -42,6 +42,8 @@ Options:
                        reply sent
   --baud N             pace the output as a line at N baud would (9600: about 1.04 ms per
                        character); default: no pacing
+  --pace-input         with --baud, the program's bytes take their line time too: the
+                       instrument sees each one when it would have finished arriving
   --faults LIST        comma-separated misbehaviour:
                          never-wake          never answer the wake-up byte
                          wake-late=SECONDS   answer every wake-up byte this late
@@ -68,6 +70,7 @@ struct Options {
     std::string kind, link, transcript, state, faults;
     int baud = 0;
     int com = 0;
+    bool paceInput = false;
 };
 
 [[noreturn]] void usageError(const std::string& message) {
@@ -97,6 +100,10 @@ Options parseArguments(int argc, char** argv) {
         if (arg == "-h" || arg == "--help") {
             std::fputs(helpText, stdout);
             std::exit(0);
+        }
+        if (arg == "--pace-input") {
+            o.paceInput = true;
+            continue;
         }
         std::string value;
         bool inlineValue = false;
@@ -306,7 +313,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: %s on %s (link %s); Ctrl-C stops it\n", program,
                  *kind == sim::Kind::Lumatrix ? "Lumatrix" : "Quorvane", slaveName, link.c_str());
 
-    sim::Instrument instrument(std::move(state), *faults, options.baud);
+    sim::Instrument instrument(std::move(state), *faults, options.baud, options.paceInput);
     std::string unsent;    // due but not yet taken by the terminal
     bool hungUp = false;   // nobody has the terminal open
     bool everOpen = false; // somebody had it open since the last hang-up

@@ -1,11 +1,12 @@
 #include "linearization/Register.h"
 
 #include "app/Workbench.h"
+#include "linearization/Panel.h"
 
 namespace linearization {
 
 void registerLinearization(app::Workbench& bench) {
-    (void)bench;
+    attachLinearization(bench);
 }
 
 } // namespace linearization

@@ -286,6 +286,11 @@ void replyFaultsAndPacing() {
     slow.instrument.lineDropped(slow.now);
     CHECK(!slow.instrument.nextDue());
     CHECK_EQ(slow.ask("I"), "3\r");
+
+    // Paced input: the "!" waits for the wake-up byte, and for a command written just before it.
+    Instrument line(defaultState(Kind::Quorvane, startTime), {}, 9600, true);
+    line.receive("k0030002B000001\r\x80", startTime);
+    CHECK(near(*line.nextDue(), startTime + 18 * 10.0 / 9600));
 }
 
 void stateSavedAndLoaded() {
