@@ -358,6 +358,8 @@ Reply Link::readBufferAfterPause(double firstCharacterLimit) {
 Written Link::write(const Write& request) {
     return guarded("write", Written::Busy, [&] {
         const auto fail = [&] {
+            if (request.closeSetTypeOnFailure)
+                ui_.closeProgress(ProgressWindow::SetType);
             notConnectedImpl(request.notConnectedMessage, request.closeSettingProgressOnFailure);
             return Written::NotConnected;
         };

@@ -102,6 +102,7 @@ struct Write {
     double settle = 0.0;   // after the command, wait (yielding) until more than this has passed
     bool keepOpen = false; // leave the port open for the next write of the same call
     bool closeSettingProgressOnFailure = false;
+    bool closeSetTypeOnFailure = false; // the wait window goes before the box, as on a read's failure
     WakeBudget* budget = nullptr; // shared over a call; none: this write alone has two tries
 };
 

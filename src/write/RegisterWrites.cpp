@@ -30,7 +30,7 @@ RegisterResult resultOf(Written written) {
 Written setTypeWrite(Link& link, const std::string& command) {
     devlink::OperationUi& ui = link.ui();
     ui.showProgress(ProgressWindow::SetType, setTypeCaption);
-    const Written written = link.write({.command = command, .settle = 0.2});
+    const Written written = link.write({.command = command, .settle = 0.2, .closeSetTypeOnFailure = true});
     ui.closeProgress(ProgressWindow::SetType);
     return written;
 }

@@ -49,7 +49,10 @@ RegisterResult sendSingleScaleType(devlink::Link& link, int choice) {
     for (std::size_t i = 0; i < commands.size(); ++i) {
         const bool last = i + 1 == commands.size();
         const devlink::Written written =
-            link.write({.command = commands[i], .settle = last ? 0.0 : 0.2, .keepOpen = !last});
+            link.write({.command = commands[i],
+                        .settle = last ? 0.0 : 0.2,
+                        .keepOpen = !last,
+                        .closeSetTypeOnFailure = true});
         if (written != devlink::Written::Sent) {
             result = written == devlink::Written::Busy ? RegisterResult::Busy : RegisterResult::NotConnected;
             break;
