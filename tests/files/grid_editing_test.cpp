@@ -1,0 +1,121 @@
+// The scale grids edited key by key through real key events, one rule per column, and by nothing
+// else; and every grid column at least as wide as its header.
+#include "ConfigRig.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+using filestest::Program;
+
+namespace {
+
+// A key the way a keyboard layout delivers it: QTest spells only Latin-1 characters.
+void typeCharacter(QWidget* view, QChar c) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+    QApplication::sendEvent(view, &press);
+}
+
+} // namespace
+
+class GridEditingTest : public QObject {
+    Q_OBJECT
+private slots:
+    void keyRules_data();
+    void keyRules();
+    void nothingElseEditsACell();
+    void columnsAreNoNarrowerThanTheirHeaders();
+};
+
+void GridEditingTest::keyRules_data() {
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("keys"); // "\b" for Backspace
+    QTest::addColumn<QString>("after");
+    QTest::newRow("decimal point 5") << 2 << 0 << "3" << "5" << "5";
+    QTest::newRow("decimal point 7") << 2 << 0 << "3" << "7" << "3";
+    QTest::newRow("start needs a sign") << 3 << 1 << "" << "1" << "";
+    QTest::newRow("sign then digits") << 3 << 1 << "" << "-2" << "-2";
+    QTest::newRow("end holds six") << 8 << 2 << "" << "-1234567" << "-12345";
+    QTest::newRow("no second sign, no point") << 8 << 2 << "" << "+-0.5" << "+05";
+    QTest::newRow("backspace empties") << 4 << 2 << "+01000" << "\b" << "";
+    QTest::newRow("backspace, then typed") << 4 << 1 << "-05.000" << "\b+05000" << "+05000";
+    QTest::newRow("label holds four") << 5 << 3 << "" << "GN 23" << "GN 2";
+    QTest::newRow("unit with ; , and Latin-1") << 5 << 4 << "" << QString(";,") + QChar(0xB5) << QString(";,") + QChar(0xB5);
+    QTest::newRow("nothing beyond Latin-1") << 5 << 4 << "m" << QString(QChar(0x20AC)) << "m";
+    QTest::newRow("no control character") << 5 << 4 << "m" << "\t\r" << "m";
+    QTest::newRow("factory row") << 1 << 3 << "" << "AB\b" << "";
+    QTest::newRow("factory decimal point") << 1 << 0 << "3" << "\b5" << "3";
+}
+
+void GridEditingTest::keyRules() {
+    QFETCH(int, row);
+    QFETCH(int, column);
+    QFETCH(QString, before);
+    QFETCH(QString, keys);
+    QFETCH(QString, after);
+    Program p;
+    config::Scale& scale = p.model().scale(4, row);
+    QString config::Scale::*const columns[] = {&config::Scale::decimalPoint, &config::Scale::start,
+                                               &config::Scale::end, &config::Scale::label, &config::Scale::unit};
+    scale.*columns[column] = before;
+    p.model().notifyChanged();
+    auto* view = p.get<QTableView>("DataGrid(3)");
+    view->setCurrentIndex(view->model()->index(row - 1, column));
+    for (QChar c : keys) {
+        if (c == '\b')
+            QTest::keyClick(view, Qt::Key_Backspace);
+        else if (c == '\t' || c == '\r')
+            QTest::keyClick(view, c == '\t' ? Qt::Key_Tab : Qt::Key_Return);
+        else
+            typeCharacter(view, c);
+        view->setCurrentIndex(view->model()->index(row - 1, column)); // Tab moves on; come back
+    }
+    QCOMPARE(scale.*columns[column], after);
+    QCOMPARE(view->model()->index(row - 1, column).data().toString(), after);
+}
+
+void GridEditingTest::nothingElseEditsACell() {
+    Program p;
+    auto* view = p.get<QTableView>("DataGrid(0)");
+    p.session.window().show();
+    config::Scale& scale = p.model().scale(1, 3);
+    scale = {"3", "+1", "+2", "GN 3", "V"};
+    p.model().notifyChanged();
+    const QModelIndex start = view->model()->index(2, 1);
+    view->setCurrentIndex(start);
+
+    // No cell editor, no paste, and a letter never jumps to a cell that starts with it.
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(start).center());
+    QTest::keyClick(view, Qt::Key_F2);
+    QVERIFY(!view->indexWidget(start) && !view->viewport()->findChild<QLineEdit*>());
+    QApplication::clipboard()->setText("+99999");
+    QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_G);
+    QCOMPARE(view->currentIndex(), start);
+    QVERIFY((scale == config::Scale{"3", "+1", "+2", "GN 3", "V"}));
+
+    // The arrows still move about; while an operation runs no key changes a cell.
+    QTest::keyClick(view, Qt::Key_Right);
+    QCOMPARE(view->currentIndex(), view->model()->index(2, 2));
+    p.session.window().runLocked([&] { QTest::keyClick(view, Qt::Key_Backspace); });
+    QCOMPARE(scale.end, QString("+2"));
+}
+
+void GridEditingTest::columnsAreNoNarrowerThanTheirHeaders() {
+    for (auto kind : {config::InstrumentKind::Lumatrix, config::InstrumentKind::Quorvane}) {
+        Program p(kind);
+        p.model().variablesShown = true;
+        p.model().notifyChanged();
+        p.session.window().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&p.session.window()));
+        for (QTableView* view : p.session.window().findChildren<QTableView*>()) {
+            for (int c = 0; c < view->model()->columnCount(); ++c)
+                QVERIFY2(view->columnWidth(c) >= view->horizontalHeader()->sectionSizeHint(c),
+                         qPrintable(view->objectName() + " " + view->model()->headerData(c, Qt::Horizontal).toString()));
+        }
+    }
+}
+
+QTEST_MAIN(GridEditingTest)
+#include "grid_editing_test.moc"
