@@ -3,6 +3,7 @@
 #include "app/Workbench.h"
 #include "config/ConfigModel.h"
 
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QTableView>
@@ -65,36 +66,48 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched != view_ || event->type() != QEvent::KeyPress)
+        if (watched != view_)
+            return false;
+        // Text composed by an input method (dead keys, compose) is typed like keys.
+        if (event->type() == QEvent::InputMethod) {
+            type(static_cast<const QInputMethodEvent&>(*event).commitString());
+            return true;
+        }
+        if (event->type() != QEvent::KeyPress)
             return false;
         const auto& key = static_cast<const QKeyEvent&>(*event);
         // Moving about and copying stay the grid's own; every other key is ours, so that typing
         // never jumps to a matching cell or reaches an editor.
         if (movesTheCurrentCell(key) || key.matches(QKeySequence::Copy))
             return false;
-        edit(key);
+        if (key.key() == Qt::Key_Backspace || key.key() == Qt::Key_Delete)
+            edit([](int, const QString&) { return QString(); });
+        else if (!(key.modifiers() & (Qt::ControlModifier | Qt::MetaModifier)))
+            type(key.text());
         return true;
     }
 
 private:
-    void edit(const QKeyEvent& key) {
+    void type(const QString& typed) {
+        edit([&typed](int column, QString text) {
+            for (QChar c : typed)
+                text = typedIntoCell(column, text, c);
+            return text;
+        });
+    }
+
+    // The current cell gets the rule's text, unless it is the factory row or an operation runs.
+    template <typename Rule> void edit(const Rule& rule) {
         // A running operation reads the scales; they hold still until it ends.
         if (bench_.operationRunning())
             return;
         const QModelIndex current = view_->currentIndex();
         if (!current.isValid() || current.row() == 0)
             return;
-        config::Scale& scale = bench_.model().scale(range_, current.row() + 1);
-        QString* field = cellField(scale, current.column());
+        QString* field = cellField(bench_.model().scale(range_, current.row() + 1), current.column());
         if (!field)
             return;
-        QString text = *field;
-        if (key.key() == Qt::Key_Backspace || key.key() == Qt::Key_Delete) {
-            text.clear();
-        } else if (!(key.modifiers() & (Qt::ControlModifier | Qt::MetaModifier))) {
-            for (QChar c : key.text())
-                text = typedIntoCell(current.column(), text, c);
-        }
+        const QString text = rule(current.column(), *field);
         if (text == *field)
             return;
         *field = text;
