@@ -377,7 +377,8 @@ QWidget* MainWindow::buildScaleTab() {
             view->setColumnWidth(c, qMax(twips(widths[c]), header->sectionSizeHint(c)));
         header->setStretchLastSection(true);
         // All eight gain rows in sight without scrolling, and nothing below them.
-        view->setFixedHeight(header->sizeHint().height() + view->verticalHeader()->length() + 2 * view->frameWidth());
+        view->setFixedHeight(header->sizeHint().height() + view->verticalHeader()->length() +
+                             2 * view->frameWidth());
         pageLayout->addWidget(view);
 
         auto* hintRow = new QHBoxLayout;

@@ -64,17 +64,20 @@ void saveConfiguration(app::Workbench& bench) {
     const config::ConfigModel& model = bench.model();
     const FileKind kind = fileKind(model);
     const devlink::CalendarTime today = ui.now();
-    const std::string chosen = ui.chooseFile(
-        {devlink::FileRequest::Mode::Save, "Save configuration file", kind.filter,
-         "config_" + std::to_string(today.day) + "_" + std::to_string(today.month) + "_" + std::to_string(today.year),
-         app::proposedFolder().toStdString()});
+    const std::string chosen =
+        ui.chooseFile({devlink::FileRequest::Mode::Save, "Save configuration file", kind.filter,
+                       "config_" + std::to_string(today.day) + "_" + std::to_string(today.month) + "_" +
+                           std::to_string(today.year),
+                       app::proposedFolder().toStdString()});
     if (chosen.empty())
         return;
     const QString typed = QString::fromStdString(chosen);
     const QString path = withExtension(typed, kind);
     // The dialog asked about replacing the name as typed, not the one with the extension added.
     if (path != typed && QFileInfo::exists(path) &&
-        ui.message(QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(QDir::toNativeSeparators(path)).toStdString(),
+        ui.message(QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                       .arg(QDir::toNativeSeparators(path))
+                       .toStdString(),
                    "Save configuration file", devlink::Icon::Exclamation, devlink::Buttons::YesNo,
                    devlink::Answer::No) != devlink::Answer::Yes)
         return;
@@ -91,7 +94,8 @@ void saveConfiguration(app::Workbench& bench) {
                 if (accessRefused(path))
                     tell(ui, QStringLiteral("File already open!"), devlink::Icon::Information);
                 else
-                    tell(ui, QStringLiteral("%1 could not be read: %2.").arg(QDir::toNativeSeparators(path), old.errorString()));
+                    tell(ui, QStringLiteral("%1 could not be read: %2.")
+                                 .arg(QDir::toNativeSeparators(path), old.errorString()));
                 return;
             }
             document = parseFlowFile(old.readAll());
@@ -100,7 +104,8 @@ void saveConfiguration(app::Workbench& bench) {
         if (problem.isEmpty())
             problem = writeFlowDocument(*document.value, model.channels);
         if (!problem.isEmpty()) {
-            tell(ui, QStringLiteral("%1 is not a Quorvane configuration file: %2.\nIt was left as it was; choose another name.")
+            tell(ui, QStringLiteral("%1 is not a Quorvane configuration file: %2.\nIt was left as it was; "
+                                    "choose another name.")
                          .arg(QDir::toNativeSeparators(path), problem));
             return;
         }
@@ -120,8 +125,8 @@ void loadConfiguration(app::Workbench& bench) {
     devlink::OperationUi& ui = bench.ui();
     config::ConfigModel& model = bench.model();
     const FileKind kind = fileKind(model);
-    const std::string chosen =
-        ui.chooseFile({devlink::FileRequest::Mode::Open, "", kind.filter, "", app::proposedFolder().toStdString()});
+    const std::string chosen = ui.chooseFile(
+        {devlink::FileRequest::Mode::Open, "", kind.filter, "", app::proposedFolder().toStdString()});
     if (chosen.empty())
         return;
     QString path = QString::fromStdString(chosen);
@@ -130,12 +135,14 @@ void loadConfiguration(app::Workbench& bench) {
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        tell(ui, QStringLiteral("%1 could not be read: %2.").arg(QDir::toNativeSeparators(path), file.errorString()));
+        tell(ui, QStringLiteral("%1 could not be read: %2.")
+                     .arg(QDir::toNativeSeparators(path), file.errorString()));
         return;
     }
     // Both kinds of file are a few kilobytes; a big one is something else and is not read whole.
     if (file.size() > MaxFileSize) {
-        tell(ui, QStringLiteral("%1 cannot be loaded: it is far larger than a configuration file.\nNothing was changed.")
+        tell(ui, QStringLiteral(
+                     "%1 cannot be loaded: it is far larger than a configuration file.\nNothing was changed.")
                      .arg(QDir::toNativeSeparators(path)));
         return;
     }

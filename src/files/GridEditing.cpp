@@ -62,7 +62,8 @@ bool movesTheCurrentCell(const QKeyEvent& key) {
 // Follows the current cell of one grid and builds its text key by key.
 class GridEditor : public QObject {
 public:
-    GridEditor(app::Workbench& bench, QTableView* view, int range) : QObject(view), bench_(bench), view_(view), range_(range) {}
+    GridEditor(app::Workbench& bench, QTableView* view, int range)
+        : QObject(view), bench_(bench), view_(view), range_(range) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {

@@ -87,7 +87,9 @@ QList<QByteArray> recordsByCr(const QByteArray& bytes) {
 
 QString rowName(int record) {
     const int group = record / (config::GainCount + 1);
-    return QStringLiteral("Gain %1 of Scale %2").arg(record % (config::GainCount + 1)).arg(config::rangeName(group + 1));
+    return QStringLiteral("Gain %1 of Scale %2")
+        .arg(record % (config::GainCount + 1))
+        .arg(config::rangeName(group + 1));
 }
 
 // Labels and units keep their leading spaces: a text that starts with one was laid out over the
@@ -124,8 +126,9 @@ QString loadedScaleValue(const QString& cell, const QString& decimalPoint) {
 }
 
 QByteArray scaleRowRecord(int gain, const config::Scale& scale) {
-    const QString cells[6] = {QStringLiteral("Gain %1").arg(gain), scale.decimalPoint, savedScaleValue(scale.start),
-                              savedScaleValue(scale.end),          scale.label,        scale.unit};
+    const QString cells[6] = {
+        QStringLiteral("Gain %1").arg(gain), scale.decimalPoint, savedScaleValue(scale.start),
+        savedScaleValue(scale.end),          scale.label,        scale.unit};
     QByteArray line;
     for (int c = 0; c < 6; ++c)
         line += fitted(cells[c]) + (c < 5 ? ';' : CR);

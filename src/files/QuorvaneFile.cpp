@@ -10,8 +10,8 @@ const char* const PlaceAttribute = "place";
 
 // Names of the items in a file this program creates; files may use any others.
 const char* const TemplateItemNames[FlowItemCount] = {
-    "Label", "StartScale", "EndScale", "DecimalPointAD", "UnitAD", "Offset", "Factor", "DecimalPoint",
-    "Unit",  "Formula",    "DecimalPointTOT", "ConversionTOT", "UnitTOT"};
+    "Label",        "StartScale", "EndScale", "DecimalPointAD",  "UnitAD",        "Offset", "Factor",
+    "DecimalPoint", "Unit",       "Formula",  "DecimalPointTOT", "ConversionTOT", "UnitTOT"};
 
 // Positions of the three decimal points among the items.
 constexpr int DpADItem = 3;
@@ -52,7 +52,9 @@ ChannelItems channelItems(const QDomDocument& document) {
         for (QDomElement item = channel.firstChildElement(); !item.isNull(); item = item.nextSiblingElement())
             items << item;
         if (items.size() > FlowItemLimit) {
-            found.problem = QStringLiteral("a channel element holds %1 items (at most %2)").arg(items.size()).arg(FlowItemLimit);
+            found.problem = QStringLiteral("a channel element holds %1 items (at most %2)")
+                                .arg(items.size())
+                                .arg(FlowItemLimit);
             return found;
         }
         // Place 0 is a slot earlier programs kept and never showed.
@@ -85,15 +87,25 @@ void setText(QDomElement element, const QString& text) {
 } // namespace
 
 std::array<QString, FlowItemCount> flowItems(const config::FlowChannel& c) {
-    return {c.label,   c.startScale, c.endScale, QString::number(c.dpAD), c.unitAD,
-            c.offset,  c.factor,     QString::number(c.dp), c.unit,     c.formula,
-            QString::number(c.dpTOT), c.convTOT, c.unitTOT};
+    return {c.label,
+            c.startScale,
+            c.endScale,
+            QString::number(c.dpAD),
+            c.unitAD,
+            c.offset,
+            c.factor,
+            QString::number(c.dp),
+            c.unit,
+            c.formula,
+            QString::number(c.dpTOT),
+            c.convTOT,
+            c.unitTOT};
 }
 
 QDomDocument flowTemplate() {
     QDomDocument document;
-    document.appendChild(
-        document.createProcessingInstruction(QStringLiteral("xml"), QStringLiteral("version=\"1.0\" encoding=\"UTF-8\"")));
+    document.appendChild(document.createProcessingInstruction(
+        QStringLiteral("xml"), QStringLiteral("version=\"1.0\" encoding=\"UTF-8\"")));
     QDomElement root = document.createElement(QStringLiteral("QuorvaneConfiguration"));
     document.appendChild(root);
     for (int place = 1; place <= 2; ++place) {
@@ -150,13 +162,15 @@ Loaded<FlowChannels> readFlowDocument(const QDomDocument& document, const FlowCh
         for (int k = 0; k < FlowItemCount; ++k)
             items[k] = found.items[place - 1][k].text();
         config::FlowChannel& c = channels[place - 1];
-        for (auto [k, list] : {std::pair{DpADItem, &c.dpAD}, std::pair{DpItem, &c.dp}, std::pair{DpTOTItem, &c.dpTOT}}) {
+        for (auto [k, list] :
+             {std::pair{DpADItem, &c.dpAD}, std::pair{DpItem, &c.dp}, std::pair{DpTOTItem, &c.dpTOT}}) {
             bool ok = false;
             const int index = items[k].trimmed().toInt(&ok);
             if (!ok || index < -1 || index > 5)
-                return {std::nullopt, QStringLiteral("the decimal point \"%1\" of %2 (item %3) is not -1 or 0 to 5")
-                                          .arg(items[k], channelName(place))
-                                          .arg(k + 1)};
+                return {std::nullopt,
+                        QStringLiteral("the decimal point \"%1\" of %2 (item %3) is not -1 or 0 to 5")
+                            .arg(items[k], channelName(place))
+                            .arg(k + 1)};
             *list = index;
         }
         c.label = items[0];

@@ -22,9 +22,12 @@ struct Program {
     app::Session session;
     QTemporaryDir dir;
 
-    explicit Program(config::InstrumentKind kind = config::InstrumentKind::Lumatrix) : session(kind, port, clock) {}
+    explicit Program(config::InstrumentKind kind = config::InstrumentKind::Lumatrix)
+        : session(kind, port, clock) {}
     config::ConfigModel& model() { return session.model(); }
-    template <typename T = QWidget> T* get(const QString& name) { return session.window().findChild<T*>(name); }
+    template <typename T = QWidget> T* get(const QString& name) {
+        return session.window().findChild<T*>(name);
+    }
     void click(const QString& name) { get<QAbstractButton>(name)->click(); }
     QString path(const QString& name) const { return dir.filePath(name); }
 };

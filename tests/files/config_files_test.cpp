@@ -27,15 +27,17 @@ files::FlowChannels someChannels() {
     for (int i = 0; i < 2; ++i) {
         config::FlowChannel& c = channels[i];
         const QString n = QString::number(i + 1);
-        c = {"+0000" + n, "+0100" + n, i ? 2 : -1, "GN " + n, " mm ", "x*" + n, n, "-7" + n, i ? 5 : -1,
-             "l/s",       "1" + n,     i ? 0 : -1, " m3 ", "a", "k", "t", "z"};
+        c = {"+0000" + n, "+0100" + n, i ? 2 : -1, "GN " + n, " mm ", "x*" + n, n,   "-7" + n, i ? 5 : -1,
+             "l/s",       "1" + n,     i ? 0 : -1, " m3 ",    "a",    "k",      "t", "z"};
     }
     return channels;
 }
 
 const char* const FlowFileWithOwnNames =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Settings>\n"
-    " <Ch place=\"2\"><a>B</a><b/><c/><d>0</d><e/><f/><g/><h>0</h><i/><j/><k>0</k><l/><m/><n>keep</n><o>too</o></Ch>\n"
+    " <Ch "
+    "place=\"2\"><a>B</a><b/><c/><d>0</d><e/><f/><g/><h>0</h><i/><j/><k>0</k><l/><m/><n>keep</n><o>too</o></"
+    "Ch>\n"
     " <Ch place=\"1\"><a>A</a><b/><c/><d>0</d><e/><f/><g/><h>0</h><i/><j/><k>0</k><l/><m/></Ch>\n"
     "</Settings>\n";
 
@@ -68,7 +70,8 @@ void ConfigFilesTest::lmxRecordLayout() {
     const QByteArray bytes = files::lumatrixFileBytes(filestest::defaultScales());
     QCOMPARE(bytes.size(), 2646);
     for (int g = 0; g < 6; ++g)
-        QCOMPARE(bytes.mid(g * 9 * 49, 49), ("Scale " + config::rangeName(g + 1).toLatin1() + "\r").leftJustified(49));
+        QCOMPARE(bytes.mid(g * 9 * 49, 49),
+                 ("Scale " + config::rangeName(g + 1).toLatin1() + "\r").leftJustified(49));
     QCOMPARE(bytes.mid(53 * 49, 49), QByteArray("Gain 8;3     ;+00000;+20000;GN 8  ;mA    \r       "));
 }
 
@@ -76,15 +79,33 @@ void ConfigFilesTest::scaleValuesComeBackInTheirPattern_data() {
     QTest::addColumn<QString>("cell");
     QTest::addColumn<QString>("dp");
     QTest::addColumn<QString>("loaded");
-    QTest::newRow("saved default") << "-05000" << "3" << "-05.000";
-    QTest::newRow("five decimals") << "+20000" << "5" << "+.20000";
-    QTest::newRow("no decimals") << "-05000" << "0" << "-05000";
-    QTest::newRow("typed short") << "-500" << "3" << "-500";
-    QTest::newRow("typed five digits") << "-12345" << "2" << "-123.45";
-    QTest::newRow("cut by earlier programs") << "-05.00" << "3" << "-05.000";
-    QTest::newRow("cut, lost digit was not 0") << "+12.34" << "3" << "+12.340";
-    QTest::newRow("cut, two decimals") << "-200.0" << "2" << "-200.00";
-    QTest::newRow("no decimal point") << "-05.00" << "" << "-05.00";
+    QTest::newRow("saved default") << "-05000"
+                                   << "3"
+                                   << "-05.000";
+    QTest::newRow("five decimals") << "+20000"
+                                   << "5"
+                                   << "+.20000";
+    QTest::newRow("no decimals") << "-05000"
+                                 << "0"
+                                 << "-05000";
+    QTest::newRow("typed short") << "-500"
+                                 << "3"
+                                 << "-500";
+    QTest::newRow("typed five digits") << "-12345"
+                                       << "2"
+                                       << "-123.45";
+    QTest::newRow("cut by earlier programs") << "-05.00"
+                                             << "3"
+                                             << "-05.000";
+    QTest::newRow("cut, lost digit was not 0") << "+12.34"
+                                               << "3"
+                                               << "+12.340";
+    QTest::newRow("cut, two decimals") << "-200.0"
+                                       << "2"
+                                       << "-200.00";
+    QTest::newRow("no decimal point") << "-05.00"
+                                      << ""
+                                      << "-05.00";
 }
 
 void ConfigFilesTest::scaleValuesComeBackInTheirPattern() {
@@ -122,7 +143,8 @@ void ConfigFilesTest::damagedLmxFilesLoadNothing_data() {
     QTest::newRow("cell moved") << moved << "record 31 (Gain 3 of Scale 20mV) is not a scale row";
     QByteArray controlCharacter = good;
     controlCharacter[49 * 53 + 30] = '\t';
-    QTest::newRow("control character") << controlCharacter << "record 54 (Gain 8 of Scale 4-20mA) is not a scale row";
+    QTest::newRow("control character")
+        << controlCharacter << "record 54 (Gain 8 of Scale 4-20mA) is not a scale row";
     QTest::newRow("foreign") << QByteArray(3000, 'x') << "the file holds 1 of the 54 records of a scale file";
 }
 
@@ -159,8 +181,8 @@ void ConfigFilesTest::lmxSavedAndLoadedThroughTheWindow() {
     const app::FileDialogRequest save = p.answers.fileRequests.at(0);
     QVERIFY(save.mode == devlink::FileRequest::Mode::Save);
     QCOMPARE(QStringList({save.title, save.filter, save.proposedName, save.folder}),
-             QStringList({"Save configuration file", " Lumatrix Configuration File (*.lmx)|*.lmx|", "config_5_12_2026",
-                          app::proposedFolder()}));
+             QStringList({"Save configuration file", " Lumatrix Configuration File (*.lmx)|*.lmx|",
+                          "config_5_12_2026", app::proposedFolder()}));
     QCOMPARE(p.answers.askedTexts().size(), qsizetype(1)); // replace the file with the extension added?
 
     // Cancelled: nothing happens. Then the saved file brings the defaults back exactly.
@@ -214,7 +236,8 @@ void ConfigFilesTest::xmlNewFileAndBack() {
     expected[1].a = expected[1].k = expected[1].t = expected[1].zero = expected[0].k = expected[0].t =
         expected[0].zero = "";
     QVERIFY(p.model().channels == expected);
-    QCOMPARE(p.get<QLineEdit>("txtFormula2")->text() + "|" + p.get<QLineEdit>("txtFormula")->text(), QString("x*2|x*1"));
+    QCOMPARE(p.get<QLineEdit>("txtFormula2")->text() + "|" + p.get<QLineEdit>("txtFormula")->text(),
+             QString("x*2|x*1"));
     QCOMPARE(p.get<QComboBox>("cmbDPAD(1)")->currentIndex(), -1);
     QVERIFY(readAll(p.path("new.xml")).contains("<DecimalPointAD>-1</DecimalPointAD>"));
 }
@@ -224,8 +247,8 @@ void ConfigFilesTest::xmlExistingFileKeepsItsNamesAndExtraItems() {
     QVERIFY(document.value);
     QVERIFY(files::writeFlowDocument(*document.value, someChannels()).isEmpty());
     const QByteArray saved = files::flowDocumentBytes(*document.value);
-    for (const char* kept : {"<Settings>", "<Ch place=\"2\">", "<a>GN 2</a>", "<d>2</d>", "<n>keep</n>", "<o>too</o>",
-                             "<e> mm </e>", "<j>x*1</j>"})
+    for (const char* kept : {"<Settings>", "<Ch place=\"2\">", "<a>GN 2</a>", "<d>2</d>", "<n>keep</n>",
+                             "<o>too</o>", "<e> mm </e>", "<j>x*1</j>"})
         QVERIFY2(saved.contains(kept), kept);
     const auto loaded = files::readFlowDocument(*files::parseFlowFile(saved).value, {});
     QVERIFY(loaded.value && (*loaded.value)[1].label == "GN 2" && (*loaded.value)[0].unitAD == " mm ");
@@ -242,7 +265,9 @@ void ConfigFilesTest::xmlExistingFileKeepsItsNamesAndExtraItems() {
 void ConfigFilesTest::damagedXmlFilesLoadNothing_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("why");
-    auto changed = [](const char* from, const char* to) { return QByteArray(FlowFileWithOwnNames).replace(from, to); };
+    auto changed = [](const char* from, const char* to) {
+        return QByteArray(FlowFileWithOwnNames).replace(from, to);
+    };
     QTest::newRow("empty") << QByteArray() << "not an XML document";
     QTest::newRow("not XML") << QByteArray("Gain 1;3") << "not an XML document";
     QTest::newRow("no root") << QByteArray("<?xml version=\"1.0\"?>") << "not an XML document";
@@ -251,7 +276,8 @@ void ConfigFilesTest::damagedXmlFilesLoadNothing_data() {
     QTest::newRow("25 items") << changed("<o>too</o>", "<o/><o/><o/><o/><o/><o/><o/><o/><o/><o/><o/>")
                               << "holds 25 items (at most 21)";
     QTest::newRow("12 items") << changed("<m/></Ch>", "</Ch>") << "channel A holds 12 of its 13 items";
-    QTest::newRow("decimal point x") << changed("<h>0</h><i/><j/><k>0</k><l/><m/></Ch>", "<h>x</h><i/><j/><k>0</k><l/><m/></Ch>")
+    QTest::newRow("decimal point x") << changed("<h>0</h><i/><j/><k>0</k><l/><m/></Ch>",
+                                                "<h>x</h><i/><j/><k>0</k><l/><m/></Ch>")
                                      << "the decimal point \"x\" of channel A (item 8)";
     QTest::newRow("one channel") << changed("place=\"2\"", "place=\"0\"") << "no element for channel B";
 }

@@ -32,20 +32,45 @@ void GridEditingTest::keyRules_data() {
     QTest::addColumn<QString>("before");
     QTest::addColumn<QString>("keys"); // "\b" Backspace, "\r" Return
     QTest::addColumn<QString>("after");
-    QTest::newRow("decimal point 5") << 2 << 0 << "3" << "5" << "5";
-    QTest::newRow("decimal point 7") << 2 << 0 << "3" << "7" << "3";
-    QTest::newRow("start needs a sign") << 3 << 1 << "" << "1" << "";
-    QTest::newRow("sign then digits") << 3 << 1 << "" << "-2" << "-2";
-    QTest::newRow("end holds six") << 8 << 2 << "" << "-1234567" << "-12345";
-    QTest::newRow("no second sign, no point") << 8 << 2 << "" << "+-0.5" << "+05";
-    QTest::newRow("backspace empties") << 4 << 2 << "+01000" << "\b" << "";
-    QTest::newRow("backspace, then typed") << 4 << 1 << "-05.000" << "\b+05000" << "+05000";
-    QTest::newRow("label holds four") << 5 << 3 << "" << "GN 23" << "GN 2";
-    QTest::newRow("unit with ; , and Latin-1") << 5 << 4 << "" << QString(";,") + QChar(0xB5) << QString(";,") + QChar(0xB5);
+    QTest::newRow("decimal point 5") << 2 << 0 << "3"
+                                     << "5"
+                                     << "5";
+    QTest::newRow("decimal point 7") << 2 << 0 << "3"
+                                     << "7"
+                                     << "3";
+    QTest::newRow("start needs a sign") << 3 << 1 << ""
+                                        << "1"
+                                        << "";
+    QTest::newRow("sign then digits") << 3 << 1 << ""
+                                      << "-2"
+                                      << "-2";
+    QTest::newRow("end holds six") << 8 << 2 << ""
+                                   << "-1234567"
+                                   << "-12345";
+    QTest::newRow("no second sign, no point") << 8 << 2 << ""
+                                              << "+-0.5"
+                                              << "+05";
+    QTest::newRow("backspace empties") << 4 << 2 << "+01000"
+                                       << "\b"
+                                       << "";
+    QTest::newRow("backspace, then typed") << 4 << 1 << "-05.000"
+                                           << "\b+05000"
+                                           << "+05000";
+    QTest::newRow("label holds four") << 5 << 3 << ""
+                                      << "GN 23"
+                                      << "GN 2";
+    QTest::newRow("unit with ; , and Latin-1")
+        << 5 << 4 << "" << QString(";,") + QChar(0xB5) << QString(";,") + QChar(0xB5);
     QTest::newRow("nothing beyond Latin-1") << 5 << 4 << "m" << QString(QChar(0x20AC)) << "m";
-    QTest::newRow("no control character") << 5 << 4 << "m" << "\r" << "m";
-    QTest::newRow("factory row") << 1 << 3 << "" << "AB\b" << "";
-    QTest::newRow("factory decimal point") << 1 << 0 << "3" << "\b5" << "3";
+    QTest::newRow("no control character") << 5 << 4 << "m"
+                                          << "\r"
+                                          << "m";
+    QTest::newRow("factory row") << 1 << 3 << ""
+                                 << "AB\b"
+                                 << "";
+    QTest::newRow("factory decimal point") << 1 << 0 << "3"
+                                           << "\b5"
+                                           << "3";
 }
 
 void GridEditingTest::keyRules() {
@@ -57,7 +82,8 @@ void GridEditingTest::keyRules() {
     Program p;
     config::Scale& scale = p.model().scale(4, row);
     QString config::Scale::*const columns[] = {&config::Scale::decimalPoint, &config::Scale::start,
-                                               &config::Scale::end, &config::Scale::label, &config::Scale::unit};
+                                               &config::Scale::end, &config::Scale::label,
+                                               &config::Scale::unit};
     scale.*columns[column] = before;
     p.model().notifyChanged();
     auto* view = p.get<QTableView>("DataGrid(3)");
@@ -109,7 +135,8 @@ void GridEditingTest::columnsAreNoNarrowerThanTheirHeaders() {
         for (QTableView* view : p.session.window().findChildren<QTableView*>()) {
             for (int c = 0; c < view->model()->columnCount(); ++c)
                 QVERIFY2(view->columnWidth(c) >= view->horizontalHeader()->sectionSizeHint(c),
-                         qPrintable(view->objectName() + " " + view->model()->headerData(c, Qt::Horizontal).toString()));
+                         qPrintable(view->objectName() + " " +
+                                    view->model()->headerData(c, Qt::Horizontal).toString()));
         }
     }
 }
