@@ -7,95 +7,56 @@
 
 using filestest::Program;
 
-namespace {
-
-// A key the way a keyboard layout delivers it: QTest spells only Latin-1 characters.
-void typeCharacter(QWidget* view, QChar c) {
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
-    QApplication::sendEvent(view, &press);
-}
-
-} // namespace
-
 class GridEditingTest : public QObject {
     Q_OBJECT
 private slots:
-    void keyRules_data();
     void keyRules();
     void nothingElseEditsACell();
     void columnsAreNoNarrowerThanTheirHeaders();
 };
 
-void GridEditingTest::keyRules_data() {
-    QTest::addColumn<int>("row");
-    QTest::addColumn<int>("column");
-    QTest::addColumn<QString>("before");
-    QTest::addColumn<QString>("keys"); // "\b" Backspace, "\r" Return
-    QTest::addColumn<QString>("after");
-    QTest::newRow("decimal point 5") << 2 << 0 << "3"
-                                     << "5"
-                                     << "5";
-    QTest::newRow("decimal point 7") << 2 << 0 << "3"
-                                     << "7"
-                                     << "3";
-    QTest::newRow("start needs a sign") << 3 << 1 << ""
-                                        << "1"
-                                        << "";
-    QTest::newRow("sign then digits") << 3 << 1 << ""
-                                      << "-2"
-                                      << "-2";
-    QTest::newRow("end holds six") << 8 << 2 << ""
-                                   << "-1234567"
-                                   << "-12345";
-    QTest::newRow("no second sign, no point") << 8 << 2 << ""
-                                              << "+-0.5"
-                                              << "+05";
-    QTest::newRow("backspace empties") << 4 << 2 << "+01000"
-                                       << "\b"
-                                       << "";
-    QTest::newRow("backspace, then typed") << 4 << 1 << "-05.000"
-                                           << "\b+05000"
-                                           << "+05000";
-    QTest::newRow("label holds four") << 5 << 3 << ""
-                                      << "GN 23"
-                                      << "GN 2";
-    QTest::newRow("unit with ; , and Latin-1")
-        << 5 << 4 << "" << QString(";,") + QChar(0xB5) << QString(";,") + QChar(0xB5);
-    QTest::newRow("nothing beyond Latin-1") << 5 << 4 << "m" << QString(QChar(0x20AC)) << "m";
-    QTest::newRow("no control character") << 5 << 4 << "m"
-                                          << "\r"
-                                          << "m";
-    QTest::newRow("factory row") << 1 << 3 << ""
-                                 << "AB\b"
-                                 << "";
-    QTest::newRow("factory decimal point") << 1 << 0 << "3"
-                                           << "\b5"
-                                           << "3";
-}
-
 void GridEditingTest::keyRules() {
-    QFETCH(int, row);
-    QFETCH(int, column);
-    QFETCH(QString, before);
-    QFETCH(QString, keys);
-    QFETCH(QString, after);
+    const QString micro = QString(";,") + QChar(0xB5);
+    // Gain slot, column (0 decimal point .. 4 unit), text before, keys ("\b" Backspace, "\r" Return), after.
+    const struct {
+        int gain, column;
+        QString before, keys, after;
+    } table[] = {
+        {2, 0, "3", "5", "5"},
+        {2, 0, "3", "7", "3"},
+        {3, 1, "", "1", ""},
+        {3, 1, "", "-2", "-2"}, // a sign first
+        {8, 2, "", "-1234567", "-12345"},
+        {8, 2, "", "+-0.5", "+05"},
+        {4, 2, "+01000", "\b", ""},
+        {4, 1, "-05.000", "\b+05000", "+05000"},
+        {5, 3, "", "GN 23", "GN 2"},
+        {5, 4, "", micro, micro},
+        {5, 4, "m", QString(QChar(0x20AC)), "m"},
+        {5, 4, "m", "\r", "m"}, // Latin-1 and printable only
+        {1, 3, "", "AB\b", ""},
+        {1, 0, "3", "\b5", "3"}, // the factory scale never changes
+    };
     Program p;
-    config::Scale& scale = p.model().scale(4, row);
+    auto* view = p.get<QTableView>("DataGrid(3)");
     QString config::Scale::*const columns[] = {&config::Scale::decimalPoint, &config::Scale::start,
                                                &config::Scale::end, &config::Scale::label,
                                                &config::Scale::unit};
-    scale.*columns[column] = before;
-    p.model().notifyChanged();
-    auto* view = p.get<QTableView>("DataGrid(3)");
-    view->setCurrentIndex(view->model()->index(row - 1, column));
-    for (QChar c : keys) {
-        if (c == '\b' || c == '\r')
-            QTest::keyClick(view, c == '\b' ? Qt::Key_Backspace : Qt::Key_Return);
-        else
-            typeCharacter(view, c);
+    for (const auto& row : table) {
+        QString& cell = p.model().scale(4, row.gain).*columns[row.column];
+        cell = row.before;
+        view->setCurrentIndex(view->model()->index(row.gain - 1, row.column));
+        for (QChar c : row.keys) {
+            if (c == '\b' || c == '\r') {
+                QTest::keyClick(view, c == '\b' ? Qt::Key_Backspace : Qt::Key_Return);
+            } else { // as a keyboard layout delivers it: QTest spells only Latin-1
+                QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+                QApplication::sendEvent(view, &press);
+            }
+        }
+        QCOMPARE(cell, row.after);
+        QCOMPARE(view->currentIndex().data().toString(), row.after);
     }
-    QCOMPARE(scale.*columns[column], after);
-    QCOMPARE(view->model()->index(row - 1, column).data().toString(), after);
 }
 
 void GridEditingTest::nothingElseEditsACell() {
