@@ -370,11 +370,15 @@ QWidget* MainWindow::buildScaleTab() {
         view->setSelectionMode(QAbstractItemView::SingleSelection);
         view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
         view->verticalHeader()->setDefaultSectionSize(twips(300));
+        // A column is never narrower than its caption; the last one takes up what the tab has
+        // left, so no empty band stays beside the grid.
+        QHeaderView* header = view->horizontalHeader();
         for (int c = 0; c < 5; ++c)
-            view->setColumnWidth(c, twips(widths[c]));
-        // All eight gain rows stay in sight without scrolling.
-        view->setMinimumHeight(view->horizontalHeader()->sizeHint().height() + 8 * twips(300) +
-                               2 * view->frameWidth() + 2);
+            view->setColumnWidth(c, qMax(twips(widths[c]), header->sectionSizeHint(c)));
+        header->setStretchLastSection(true);
+        // All eight gain rows in sight without scrolling, and nothing below them.
+        view->setFixedHeight(header->sizeHint().height() + view->verticalHeader()->length() +
+                             2 * view->frameWidth());
         pageLayout->addWidget(view);
 
         auto* hintRow = new QHBoxLayout;
@@ -383,9 +387,14 @@ QWidget* MainWindow::buildScaleTab() {
         for (int c = 0; c < 5; ++c) {
             auto* hint = new QLabel(QString::fromLatin1(hints[c]), page);
             hint->setObjectName(indexed("lblHint", g * 5 + c));
-            hint->setFixedWidth(twips(widths[c]));
+            hint->setFixedWidth(view->columnWidth(c));
             hint->setAlignment(Qt::AlignCenter);
             hintRow->addWidget(hint);
+            // Each hint stays under its column as the column follows the window's width.
+            connect(header, &QHeaderView::sectionResized, hint, [hint, c](int section, int, int size) {
+                if (section == c)
+                    hint->setFixedWidth(size);
+            });
         }
         hintRow->addStretch();
         pageLayout->addLayout(hintRow);
@@ -479,9 +488,8 @@ QWidget* MainWindow::buildChannelTab(int i) {
 
     layout->addWidget(ad, 0, 0);
     layout->addWidget(flow, 0, 1);
-    layout->addWidget(tot, 1, 0, Qt::AlignTop);
+    layout->addWidget(tot, 1, 0);
     layout->addWidget(lin, 1, 1);
-    layout->setRowStretch(2, 1);
     return page;
 }
 
@@ -542,11 +550,12 @@ QWidget* MainWindow::buildCommonTab() {
 
     layout->addWidget(rate, 0, 0);
     layout->addWidget(block, 0, 1);
-    layout->addWidget(totalizer, 1, 0);
+    layout->addWidget(totalizer, 1, 0, 1, 2);
     layout->addWidget(
-        commandButton(Command::Download, QStringLiteral("cmdDownload"), QStringLiteral("Download")), 1, 1,
-        Qt::AlignBottom);
-    layout->setRowStretch(2, 1);
+        commandButton(Command::Download, QStringLiteral("cmdDownload"), QStringLiteral("Download")), 2, 1);
+    // The frames share the height the channel tabs need, rather than leaving it empty below them.
+    layout->setRowStretch(0, 1);
+    layout->setRowStretch(1, 1);
     return page;
 }
 
@@ -560,9 +569,10 @@ QWidget* MainWindow::buildVariablesFrame() {
     varGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     varGrid->setSelectionMode(QAbstractItemView::SingleSelection);
     varGrid->verticalHeader()->setVisible(false);
-    varGrid->setColumnWidth(0, twips(1000));
-    varGrid->setColumnWidth(1, twips(1500));
-    varGrid->setColumnWidth(2, twips(2000));
+    const int widths[3] = {1000, 1500, 2000};
+    for (int c = 0; c < 3; ++c)
+        varGrid->setColumnWidth(c, qMax(twips(widths[c]), varGrid->horizontalHeader()->sectionSizeHint(c)));
+    varGrid->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(varGrid, 0, 0, 1, 2);
     layout->addWidget(commandButton(Command::Calc, QStringLiteral("cmdCalc"),
                                     QStringLiteral("Recalculate formula with variables values")),

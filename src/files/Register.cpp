@@ -1,13 +1,14 @@
 #include "files/Register.h"
 
 #include "app/Workbench.h"
+#include "files/ConfigFiles.h"
 #include "files/PresetWindow.h"
 
 namespace files {
 
 void registerFiles(app::Workbench& bench) {
-    (void)bench;
     registerPresets(bench);
+    registerConfigFiles(bench);
 }
 
 } // namespace files
