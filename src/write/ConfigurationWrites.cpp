@@ -18,9 +18,9 @@ namespace writing {
 
 namespace {
 
-using devlink::Written;
 using config::ConfigModel;
 using config::InstrumentKind;
+using devlink::Written;
 
 constexpr auto settingWindow = devlink::ProgressWindow::SettingProgress;
 constexpr int flowInputRange = 6;
@@ -128,7 +128,8 @@ std::string fixedTypeRefusal(const QString& code) {
     bool number = false;
     const int range = code.toInt(&number);
     const QString name = number && code.size() == 1 ? config::rangeName(range) : QString();
-    return (QStringLiteral("Setting not allowed\r\nQTR-MZ Type: ") + (name.isEmpty() ? code : name)).toStdString();
+    return (QStringLiteral("Setting not allowed\r\nQTR-MZ Type: ") + (name.isEmpty() ? code : name))
+        .toStdString();
 }
 
 SetResult setAll(ConfigModel& model, devlink::Link& link) {

@@ -23,7 +23,7 @@ enum class SetResult {
                   // the one "Setting error" message was shown, nothing was sent (but the query)
     NotConnected, // a failed wake-up ended the operation with its one "not connected!" message
     NoAnswer,     // the converter-type query got no usable reply: stopped without a message
-    Busy,         // another exchange was running; nothing was done
+    Busy,         // another exchange was running (or there was no page to write); nothing was done
 };
 
 // The refusal of a read-out unit fixed to another input type: "Setting not allowed", CR LF,

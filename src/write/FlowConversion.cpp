@@ -29,8 +29,9 @@ public:
         if (!ok())
             return;
         if (index < 0 || index > 5)
-            return refuse(where, index < 0 ? QStringLiteral("nothing is selected")
-                                           : cannotWrite(QString::number(index)),
+            return refuse(where,
+                          index < 0 ? QStringLiteral("nothing is selected")
+                                    : cannotWrite(QString::number(index)),
                           QStringLiteral("0 ... 5"));
         byte(enc::hexRight(index, 2));
     }
@@ -56,7 +57,8 @@ public:
         const std::optional<double> value = number(text, true);
         if (!value || std::fabs(*value) > tripleLimit)
             return refuse(where, cannotWrite(text), QStringLiteral("-16777215 ... +16777215"));
-        word(std::string(enc::signPair(*value >= 0)) + enc::hexRight(static_cast<std::int64_t>(std::fabs(*value)), 6));
+        word(std::string(enc::signPair(*value >= 0)) +
+             enc::hexRight(static_cast<std::int64_t>(std::fabs(*value)), 6));
     }
 
     void conversionFactor(const QString& text, const QString& where) {

@@ -83,7 +83,8 @@ ScaleWrites rangeScaleWrites(const config::ConfigModel& model, int range) {
         const config::Scale& scale = model.scale(range, gain);
         const QString place = QStringLiteral("Scale ") + config::rangeName(range) + QStringLiteral(", Gain") +
                               QString::fromStdString(enc::spacedNumber(gain)) + QStringLiteral(", ");
-        if (!slotWrite(range, gain, scale, enc::dpCodeFromText(latin1Bytes(scale.decimalPoint)), place, writes))
+        if (!slotWrite(range, gain, scale, enc::dpCodeFromText(latin1Bytes(scale.decimalPoint)), place,
+                       writes))
             break;
     }
     return writes;

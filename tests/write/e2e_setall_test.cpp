@@ -62,9 +62,10 @@ void SetAllEndToEnd::lumatrixDefaultSetAllRead() {
     }
 
     // Each range's default: decimal point, start, end and unit as the slot holds them.
-    const char* ranges[6][4] = {{"03", "2D1388", "2B1388", "56202020"}, {"03", "2D07D0", "2B07D0", "56202020"},
-                                {"02", "2D4E20", "2B4E20", "6D562020"}, {"03", "2D4E20", "2B4E20", "6D562020"},
-                                {"04", "2D4E20", "2B4E20", "6D562F56"}, {"03", "2B0000", "2B4E20", "6D412020"}};
+    const char* ranges[6][4] = {
+        {"03", "2D1388", "2B1388", "56202020"}, {"03", "2D07D0", "2B07D0", "56202020"},
+        {"02", "2D4E20", "2B4E20", "6D562020"}, {"03", "2D4E20", "2B4E20", "6D562020"},
+        {"04", "2D4E20", "2B4E20", "6D562F56"}, {"03", "2B0000", "2B4E20", "6D412020"}};
     QStringList commands{"B02"};
     QStringList reads;
     for (int range = 1; range <= 6; ++range) {
@@ -101,14 +102,14 @@ void SetAllEndToEnd::quorvaneDefaultSetAllRead() {
     QCOMPARE(station.channel(1), a);
     QCOMPARE(station.channel(2), b);
 
-    QCOMPARE(station.commands(),
-             (QStringList{"e2290002B00002B03E8474E2032206D6D20", "e22A0002B00002B03E8474E2033206D6D20",
-                          "c003FA400", "k003FA56C2F7320", "c003FA901", "k003FAA2D000000", "k003FAE2D000000",
-                          "k003FB22B000001", "k003FB62B000001", "c003FBA00", "c003FBB00", "k003FBC206D3320",
-                          "k003FC0206D3320", "k003FD0312E3520", "k003FD420202020", "k003FD832202020",
-                          "k003FDC20202020", "k003FE020202020", "k003FE420202020", "k003FE820202020",
-                          "k003FEC20202020", "C002290", "C0022A0", "C003FA0", "C003FB0", "C003FC0", "C003FD0",
-                          "C003FE0", "C003FF0", "B10"}));
+    const QString line =
+        QStringLiteral("e2290002B00002B03E8474E2032206D6D20 e22A0002B00002B03E8474E2033206D6D20 c003FA400 "
+                       "k003FA56C2F7320 c003FA901 k003FAA2D000000 k003FAE2D000000 k003FB22B000001 "
+                       "k003FB62B000001 c003FBA00 c003FBB00 k003FBC206D3320 k003FC0206D3320 k003FD0312E3520 "
+                       "k003FD420202020 k003FD832202020 k003FDC20202020 k003FE020202020 k003FE420202020 "
+                       "k003FE820202020 k003FEC20202020 C002290 C0022A0 C003FA0 C003FB0 C003FC0 C003FD0 "
+                       "C003FE0 C003FF0 B10");
+    QCOMPARE(station.commands(), line.split(QLatin1Char(' ')));
 }
 
 // A unit fixed to 200mV: Set All and Set Single on another page are refused, Set Single on the
@@ -131,8 +132,8 @@ void SetAllEndToEnd::lumatrixFixedToRange3() {
     QStringList addresses;
     for (const QString& c : station.commands())
         addresses << c.left(5);
-    QCOMPARE(addresses, (QStringList{"b0203", "B02", "B02", "B02", "e2110", "e2120", "e2130", "e2140", "e2150",
-                                     "e2160", "e2170"}));
+    QCOMPARE(addresses, (QStringList{"b0203", "B02", "B02", "B02", "e2110", "e2120", "e2130", "e2140",
+                                     "e2150", "e2160", "e2170"}));
 }
 
 // A silent instrument: one message and no command, for either instrument. A value that cannot be

