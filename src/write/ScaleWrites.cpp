@@ -30,6 +30,8 @@ bool slotWrite(int range, int gain, const config::Scale& scale, int dpCode, cons
 
 devlink::Written sendScales(devlink::Link& link, const ScaleWrites& writes, const char* notConnectedMessage) {
     devlink::OperationUi& ui = link.ui();
+    // One budget for the whole call: a slot whose "!" came only after a lone CR has used up the
+    // tolerance of every later slot of the same call.
     devlink::WakeBudget budget;
     for (const ScaleSlotWrite& slot : writes.gainSlots) {
         ui.setProgressLabel(settingWindow, "Setting Gain" + enc::spacedNumber(slot.gain) + "...");
