@@ -1,12 +1,13 @@
 #include "write/Register.h"
 
 #include "app/Workbench.h"
+#include "write/ConfigurationWrites.h"
 #include "write/RegisterCommands.h"
 
 namespace writing {
 
 void registerWriteOperations(app::Workbench& bench) {
-    (void)bench;
+    registerConfigurationWrites(bench);
     registerRegisterCommands(bench);
 }
 
