@@ -14,13 +14,6 @@ std::optional<Reply> askAfterWakeUp(Link& link, const std::string& command,
     return read();
 }
 
-Reply askEvenIfUnanswered(Link& link, const std::string& command, const std::function<Reply()>& read) {
-    link.wakeUp(devlink::quorvaneNotConnected);
-    link.ensureOpen();
-    link.send(command);
-    return read();
-}
-
 std::optional<Reply> askFlowUnit(Link& link, const std::string& command) {
     std::optional<Reply> reply =
         askAfterWakeUp(link, command, [&link] { return link.readLineToCr(limits::memoryReply); });

@@ -17,12 +17,6 @@ namespace config {
 std::optional<devlink::Reply> askAfterWakeUp(devlink::Link& link, const std::string& command,
                                              const std::function<devlink::Reply()>& read);
 
-// The same as the flow unit's configuration read asks for its memory blocks: an unanswered WakeUp
-// shows its message, but the command still goes out on a port opened again. An instrument that
-// woke late answers it; one that is gone stays silent, and the read ends on the missing reply.
-devlink::Reply askEvenIfUnanswered(devlink::Link& link, const std::string& command,
-                                   const std::function<devlink::Reply()>& read);
-
 // The flow unit's short question: askAfterWakeUp with the reply read to CR (2 s per character),
 // then the port closed.
 std::optional<devlink::Reply> askFlowUnit(devlink::Link& link, const std::string& command);

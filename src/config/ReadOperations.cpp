@@ -126,7 +126,7 @@ ReadResult flowConfigSteps(ConfigModel& model, Link& link, const RangeShown& sho
         model.notifyChanged();
     }
 
-    // The conversion blocks. A failed wake-up shows its message, but the command still goes out.
+    // The conversion blocks; the first failed wake-up ends the read.
     int bar = 3;
     ui.showProgress(settingWindow, "Getting flow conversion values...");
     static constexpr std::array<const char*, 3> blockCommands{"C003FA0", "C003FB0", "C003FC0"};
@@ -134,19 +134,27 @@ ReadResult flowConfigSteps(ConfigModel& model, Link& link, const RangeShown& sho
     for (std::size_t k = 0; k < blocks.size(); ++k) {
         ui.setProgressLabel(settingWindow, "Receiving Block" + enc::spacedNumber(static_cast<int>(k) + 1));
         ui.setProgressValue(settingWindow, ++bar);
-        Reply reply = askEvenIfUnanswered(link, blockCommands[k],
-                                          [&link] { return link.readBufferAfterPause(limits::memoryReply); });
-        if (reply.outcome != Outcome::Replied)
+        std::optional<Reply> reply = askAfterWakeUp(
+            link, blockCommands[k], [&link] { return link.readBufferAfterPause(limits::memoryReply); });
+        if (!reply) {
+            ui.closeProgress(settingWindow); // the flow unit's WakeUp leaves it open
+            return ReadResult::NotConnected;
+        }
+        if (reply->outcome != Outcome::Replied)
             return ReadResult::Stopped;
-        blocks[k] = std::move(reply.text);
+        blocks[k] = std::move(reply->text);
     }
     decodeConversionBlocks(model, blocks[0], blocks[1], blocks[2]);
     model.notifyChanged();
 
     ui.setProgressLabel(settingWindow, "Receiving linearization values...");
     ui.setProgressValue(settingWindow, ++bar);
-    readFormulaText(model, link);
+    const ReadResult text = readFormulaText(model, link);
     model.notifyChanged();
+    if (text == ReadResult::NotConnected) {
+        ui.closeProgress(settingWindow);
+        return text;
+    }
 
     ui.showProgress(settingWindow, "Getting values...");
     ui.setProgressLabel(settingWindow, "Receiving Px values");
@@ -219,17 +227,17 @@ ReadResult readScaleDecimals(ConfigModel& model, Link& link, int range, int gain
     return reply.outcome == Outcome::Replied ? ReadResult::Completed : ReadResult::Stopped;
 }
 
-void readFormulaText(ConfigModel& model, Link& link) {
+ReadResult readFormulaText(ConfigModel& model, Link& link) {
     FlowChannel& a = model.channel(1);
     a.formula.clear();
     static constexpr std::array<const char*, 3> blockCommands{"C003FD0", "C003FE0", "C003FF0"};
     for (std::size_t b = 0; b < blockCommands.size(); ++b) {
-        // An unanswered WakeUp shows its message for this block, and the read goes on with the next.
-        const Reply reply = askEvenIfUnanswered(link, blockCommands[b], [&link] {
-            link.ensureOpen();
-            return link.readBuffer(limits::memoryReply, textBlockLength);
-        });
-        const std::string block = reply.outcome == Outcome::Replied ? reply.text : std::string();
+        // The first unanswered WakeUp ends the read; a silent reply leaves its pieces empty.
+        const std::optional<Reply> reply = askAfterWakeUp(
+            link, blockCommands[b], [&link] { return link.readBuffer(limits::memoryReply, textBlockLength); });
+        if (!reply)
+            return ReadResult::NotConnected;
+        const std::string block = reply->outcome == Outcome::Replied ? reply->text : std::string();
         const std::string first = textChunk(block, 0);
         const std::string second = textChunk(block, 8);
         const QString firstTrimmed = latin1(enc::trimSpaces(first));
@@ -249,6 +257,7 @@ void readFormulaText(ConfigModel& model, Link& link) {
             break;
         }
     }
+    return ReadResult::Completed;
 }
 
 } // namespace config

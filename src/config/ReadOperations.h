@@ -57,8 +57,8 @@ ReadResult readScaleDecimals(ConfigModel& model, devlink::Link& link, int range,
 ReadResult readFlowConfig(ConfigModel& model, devlink::Link& link, const RangeShown& showRange = {});
 
 // The flow unit's formula memory (three blocks) into channel A's formula, its a, k, t and zero
-// fields and the text1 log. Each block's wake-up failure shows its own message; the routine goes
-// on with the next block.
-void readFormulaText(ConfigModel& model, devlink::Link& link);
+// fields and the text1 log. The first failed wake-up ends it (NotConnected, after the one message);
+// a block that gets no reply leaves its pieces empty.
+ReadResult readFormulaText(ConfigModel& model, devlink::Link& link);
 
 } // namespace config
