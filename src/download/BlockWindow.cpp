@@ -7,6 +7,7 @@
 #include "link/Encodings.h"
 #include "link/Link.h"
 
+#include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -99,6 +100,20 @@ BlockWindow::BlockWindow(app::Workbench& bench, QWidget* parent) : QDialog(paren
     connect(stop, &QPushButton::clicked, this, &QDialog::close);
     bench_.registerTrafficControl(ok);
     bench_.registerTrafficControl(resetButton);
+    bench_.registerTrafficControl(stop);
+}
+
+void BlockWindow::closeEvent(QCloseEvent* event) {
+    if (bench_.operationRunning()) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void BlockWindow::reject() {
+    if (!bench_.operationRunning())
+        QDialog::reject();
 }
 
 void BlockWindow::fillBoxes() {
@@ -135,7 +150,8 @@ void BlockWindow::download() {
 }
 
 void BlockWindow::reset() {
-    if (resetMemory(bench_.model(), bench_.link()) == Outcome::Completed)
+    QPointer<BlockWindow> self(this);
+    if (resetMemory(bench_.model(), bench_.link()) == Outcome::Completed && self)
         fillBoxes();
 }
 

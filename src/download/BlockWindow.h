@@ -25,6 +25,11 @@ public:
     // "All" selected, From 0001, To the last logged block.
     void fillBoxes();
 
+protected:
+    // The window stays while an operation runs, so an operation started from it never outlives it.
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
 private:
     void download();
     void reset();

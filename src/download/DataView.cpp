@@ -85,7 +85,8 @@ DataView::DataView(QWidget* owner) : QWidget(owner, Qt::Window) {
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    table_->horizontalHeader()->setStretchLastSection(true);
+    table_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    table_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
 
     auto* view = new QChartView;
     view->setObjectName(QStringLiteral("chtData"));
@@ -100,7 +101,9 @@ DataView::DataView(QWidget* owner) : QWidget(owner, Qt::Window) {
     auto* splitter = new QSplitter(Qt::Horizontal);
     splitter->addWidget(table_);
     splitter->addWidget(view);
+    splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
+    splitter->setChildrenCollapsible(false);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -108,7 +111,7 @@ DataView::DataView(QWidget* owner) : QWidget(owner, Qt::Window) {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(splitter, 1);
     layout->addLayout(buttons);
-    resize(1000, 520);
+    resize(900, 520);
 }
 
 void DataView::setRecords(std::vector<BlockRecord> records, const QString& dataFile) {
@@ -116,8 +119,9 @@ void DataView::setRecords(std::vector<BlockRecord> records, const QString& dataF
     dataFile_ = dataFile;
     setWindowTitle(QStringLiteral("Downloaded data - %1").arg(QFileInfo(dataFile).fileName()));
     static_cast<RecordModel*>(table_->model())->setRecords(&records_);
-    table_->setMinimumWidth(table_->horizontalHeader()->length() + table_->verticalScrollBar()->sizeHint().width() +
-                            2 * table_->frameWidth());
+    table_->resizeColumnsToContents();
+    table_->setFixedWidth(table_->horizontalHeader()->length() + table_->verticalScrollBar()->sizeHint().width() +
+                          2 * table_->frameWidth());
     plot();
 }
 
@@ -153,10 +157,19 @@ void DataView::plot() {
 
     QAbstractAxis* xAxis = nullptr;
     if (byTime) {
+        // Labels short enough not to run into each other: the date goes into the title when every
+        // block is of one day.
+        const QDateTime first = stampTime(records_.front());
+        const QDateTime last = stampTime(records_.back());
         auto* axis = new QDateTimeAxis;
-        axis->setFormat(QStringLiteral("dd/MM/yy hh:mm"));
         axis->setTickCount(5);
-        axis->setTitleText(QStringLiteral("Time"));
+        if (first.date() == last.date()) {
+            axis->setFormat(first.secsTo(last) < 600 ? QStringLiteral("hh:mm:ss") : QStringLiteral("hh:mm"));
+            axis->setTitleText(QStringLiteral("Time (%1)").arg(first.date().toString(QStringLiteral("dd/MM/yy"))));
+        } else {
+            axis->setFormat(QStringLiteral("dd/MM hh:mm"));
+            axis->setTitleText(QStringLiteral("Time"));
+        }
         xAxis = axis;
     } else {
         auto* axis = new QValueAxis;
@@ -169,6 +182,7 @@ void DataView::plot() {
     if (low <= high) {
         const double margin = low == high ? 1.0 : (high - low) * 0.05;
         yAxis->setRange(low - margin, high + margin);
+        yAxis->applyNiceNumbers();
     }
     chart->addAxis(xAxis, Qt::AlignBottom);
     chart->addAxis(yAxis, Qt::AlignLeft);
