@@ -81,7 +81,8 @@ int main(int argc, char** argv) {
     const QString link = dir.filePath("line");
     QProcess sim;
     sim.setProgram(QStringLiteral(INSTRUMENT_SIM_PATH));
-    sim.setArguments({"--kind", "lumatrix", "--link", link, "--state", state, "--baud", "9600", "--com", "1"});
+    sim.setArguments(
+        {"--kind", "lumatrix", "--link", link, "--state", state, "--baud", "9600", "--com", "1"});
     sim.start();
     if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(10000)) {
         std::fprintf(stderr, "the emulator did not start\n");

@@ -124,8 +124,8 @@ void BlockWindow::fillBoxes() {
 
 void BlockWindow::download() {
     config::ConfigModel& model = bench_.model();
-    const auto range =
-        chooseRange(all_->isChecked(), from_->text().toStdString(), to_->text().toStdString(), model.nextBlock);
+    const auto range = chooseRange(all_->isChecked(), from_->text().toStdString(), to_->text().toStdString(),
+                                   model.nextBlock);
     if (!range) {
         bench_.ui().message(incorrectBlockMessage, "Error", devlink::Icon::Exclamation, devlink::Buttons::Ok);
         return;
@@ -135,17 +135,19 @@ void BlockWindow::download() {
         to_->setText(boxText(range->last));
     }
     QPointer<BlockWindow> self(this);
-    const Download result = downloadBlocks(model, bench_.link(), *range, app::proposedFolder().toStdString(),
-                                           [self] {
-                                               if (self)
-                                                   self->hide();
-                                           });
+    const Download result =
+        downloadBlocks(model, bench_.link(), *range, app::proposedFolder().toStdString(), [self] {
+            if (self)
+                self->hide();
+        });
     // Until the file is open the user may still choose other blocks or another name.
-    if (result.outcome == Outcome::Cancelled || result.outcome == Outcome::Busy || (self && self->isVisible()))
+    if (result.outcome == Outcome::Cancelled || result.outcome == Outcome::Busy ||
+        (self && self->isVisible()))
         return;
     if (self)
         self->close();
-    if ((result.outcome == Outcome::Completed || result.outcome == Outcome::Stopped) && !result.records.empty())
+    if ((result.outcome == Outcome::Completed || result.outcome == Outcome::Stopped) &&
+        !result.records.empty())
         showDataView(bench_.mainWindow(), result.records, QString::fromStdString(result.path));
 }
 

@@ -131,7 +131,8 @@ std::string csvFile(const std::vector<BlockRecord>& records) {
         std::string time = quoted(r.cells[2]);
         if (r.stampValid) {
             const auto& s = r.stamp;
-            date = "20" + enc::zeroPadded(s[0], 2) + "-" + enc::zeroPadded(s[1], 2) + "-" + enc::zeroPadded(s[2], 2);
+            date = "20" + enc::zeroPadded(s[0], 2) + "-" + enc::zeroPadded(s[1], 2) + "-" +
+                   enc::zeroPadded(s[2], 2);
             time = enc::zeroPadded(s[3], 2) + ":" + enc::zeroPadded(s[4], 2) + ":" + enc::zeroPadded(s[5], 2);
         }
         csv += std::to_string(r.block) + "," + date + "," + time + "," + r.readings[0].plain + "," +

@@ -29,9 +29,9 @@ struct Decoding {
 
 // One reading: the 8-character cell of the data file, and the value for the view and the CSV.
 struct Reading {
-    std::string cell;     // fitted to cellWidth
-    double value = 0.0;   // signed, decimals applied
-    std::string plain;    // the value as a spreadsheet reads it: "-12.345", "100000"
+    std::string cell;   // fitted to cellWidth
+    double value = 0.0; // signed, decimals applied
+    std::string plain;  // the value as a spreadsheet reads it: "-12.345", "100000"
 };
 
 // One block as decoded.

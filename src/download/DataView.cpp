@@ -8,8 +8,8 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QSaveFile>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -49,8 +49,9 @@ public:
                                                            : Qt::AlignLeft | Qt::AlignVCenter);
         if (role != Qt::DisplayRole)
             return {};
-        const std::string& cell = index.column() < 3 ? r.cells[static_cast<std::size_t>(index.column())]
-                                                     : r.readings[static_cast<std::size_t>(index.column() - 3)].cell;
+        const std::string& cell = index.column() < 3
+                                      ? r.cells[static_cast<std::size_t>(index.column())]
+                                      : r.readings[static_cast<std::size_t>(index.column() - 3)].cell;
         return QString::fromLatin1(cell.data(), static_cast<qsizetype>(cell.size())).trimmed();
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
@@ -120,8 +121,8 @@ void DataView::setRecords(std::vector<BlockRecord> records, const QString& dataF
     setWindowTitle(QStringLiteral("Downloaded data - %1").arg(QFileInfo(dataFile).fileName()));
     static_cast<RecordModel*>(table_->model())->setRecords(&records_);
     table_->resizeColumnsToContents();
-    table_->setFixedWidth(table_->horizontalHeader()->length() + table_->verticalScrollBar()->sizeHint().width() +
-                          2 * table_->frameWidth());
+    table_->setFixedWidth(table_->horizontalHeader()->length() +
+                          table_->verticalScrollBar()->sizeHint().width() + 2 * table_->frameWidth());
     plot();
 }
 
@@ -165,7 +166,8 @@ void DataView::plot() {
         axis->setTickCount(5);
         if (first.date() == last.date()) {
             axis->setFormat(first.secsTo(last) < 600 ? QStringLiteral("hh:mm:ss") : QStringLiteral("hh:mm"));
-            axis->setTitleText(QStringLiteral("Time (%1)").arg(first.date().toString(QStringLiteral("dd/MM/yy"))));
+            axis->setTitleText(
+                QStringLiteral("Time (%1)").arg(first.date().toString(QStringLiteral("dd/MM/yy"))));
         } else {
             axis->setFormat(QStringLiteral("dd/MM hh:mm"));
             axis->setTitleText(QStringLiteral("Time"));
@@ -198,10 +200,12 @@ void DataView::plot() {
 
 void DataView::exportCsv() {
     const QFileInfo data(dataFile_);
-    const QString proposed = data.completeBaseName().isEmpty() ? QStringLiteral("Data") : data.completeBaseName();
-    QString path = app::chooseFile(this, {devlink::FileRequest::Mode::Save, QStringLiteral("Export CSV"),
-                                          QStringLiteral(" CSV File (*.csv)|*.csv|"), proposed + QStringLiteral(".csv"),
-                                          data.absolutePath().isEmpty() ? app::proposedFolder() : data.absolutePath()});
+    const QString proposed =
+        data.completeBaseName().isEmpty() ? QStringLiteral("Data") : data.completeBaseName();
+    QString path =
+        app::chooseFile(this, {devlink::FileRequest::Mode::Save, QStringLiteral("Export CSV"),
+                               QStringLiteral(" CSV File (*.csv)|*.csv|"), proposed + QStringLiteral(".csv"),
+                               data.absolutePath().isEmpty() ? app::proposedFolder() : data.absolutePath()});
     if (path.isEmpty())
         return;
     if (QFileInfo(path).suffix().isEmpty())
@@ -211,7 +215,8 @@ void DataView::exportCsv() {
     if (!file.open(QIODevice::WriteOnly) ||
         file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
         !file.commit()) {
-        app::showMessage(this, {file.errorString(), QStringLiteral("File error"), devlink::Icon::Information});
+        app::showMessage(this,
+                         {file.errorString(), QStringLiteral("File error"), devlink::Icon::Information});
     }
 }
 

@@ -79,8 +79,8 @@ std::string label(const char* what, int block) {
     return what + enc::spacedNumber(block) + "...";
 }
 
-Download transfer(const config::ConfigModel& model, Link& link, const BlockRange& range, const std::string& path,
-                  const std::function<void()>& fileChosen) {
+Download transfer(const config::ConfigModel& model, Link& link, const BlockRange& range,
+                  const std::string& path, const std::function<void()>& fileChosen) {
     devlink::OperationUi& ui = link.ui();
     constexpr auto window = ProgressWindow::SettingProgress;
 
@@ -120,7 +120,8 @@ Download transfer(const config::ConfigModel& model, Link& link, const BlockRange
     if (!complete)
         ui.message(notAllDataMessage, transferTitle, Icon::Information, Buttons::Ok);
 
-    Decoding decoding{model.instrumentKind, {model.channelDP[0].toStdString(), model.channelDP[1].toStdString()}};
+    Decoding decoding{model.instrumentKind,
+                      {model.channelDP[0].toStdString(), model.channelDP[1].toStdString()}};
     Download result{complete ? Outcome::Completed : Outcome::Stopped, path, {}};
     result.records.reserve(texts.size());
     for (std::size_t i = 0; i < texts.size(); ++i) {
@@ -131,14 +132,16 @@ Download transfer(const config::ConfigModel& model, Link& link, const BlockRange
     }
 
     const std::string header = headerRecord();
-    bool written = file.write(header.data(), static_cast<qint64>(header.size())) == static_cast<qint64>(header.size());
+    bool written =
+        file.write(header.data(), static_cast<qint64>(header.size())) == static_cast<qint64>(header.size());
     for (const BlockRecord& record : result.records) {
         if (!written)
             break;
         ui.setProgressLabel(window, label("Saving Block", record.block));
         ui.setProgressValue(window, record.block);
         const std::string line = dataRecord(record);
-        written = file.write(line.data(), static_cast<qint64>(line.size())) == static_cast<qint64>(line.size());
+        written =
+            file.write(line.data(), static_cast<qint64>(line.size())) == static_cast<qint64>(line.size());
     }
     if (!written || !file.commit()) {
         const std::string reason = file.errorString().toStdString();
@@ -153,7 +156,7 @@ Download transfer(const config::ConfigModel& model, Link& link, const BlockRange
 
 std::string notConnectedMessage(const config::ConfigModel& model) {
     return model.instrumentKind == config::InstrumentKind::Lumatrix ? devlink::lumatrixNotConnected
-                                                                     : devlink::quorvaneNotConnected;
+                                                                    : devlink::quorvaneNotConnected;
 }
 
 Outcome queryBlockWindow(config::ConfigModel& model, Link& link) {
@@ -175,8 +178,8 @@ Outcome queryBlockWindow(config::ConfigModel& model, Link& link) {
                        Icon::Exclamation, Buttons::Ok);
             return Outcome::NoAnswer;
         }
-        model.nextBlock = static_cast<int>(
-            enc::hexToWordValue(std::string(midChars(reply.text, 10, 2)) + std::string(midChars(reply.text, 13, 2))));
+        model.nextBlock = static_cast<int>(enc::hexToWordValue(std::string(midChars(reply.text, 10, 2)) +
+                                                               std::string(midChars(reply.text, 13, 2))));
         model.notifyChanged();
     }
 
@@ -199,7 +202,8 @@ Outcome queryBlockWindow(config::ConfigModel& model, Link& link) {
         const auto gain = slotCode(model.channelGain[c].toStdString(), config::GainCount);
         model.channelDP[c].clear();
         if (range && gain) {
-            const config::ReadResult read = config::readScaleDecimals(model, link, *range + 1, *gain + 1, channel);
+            const config::ReadResult read =
+                config::readScaleDecimals(model, link, *range + 1, *gain + 1, channel);
             if (read == config::ReadResult::NotConnected)
                 return Outcome::NotConnected;
             if (read == config::ReadResult::Busy)
@@ -237,8 +241,8 @@ std::string downloadCommand(const BlockRange& range) {
     return "F" + enc::hexRight(range.first, 4) + enc::hexRight(range.count(), 4);
 }
 
-Download downloadBlocks(config::ConfigModel& model, Link& link, const BlockRange& range, const std::string& folder,
-                        const std::function<void()>& fileChosen) {
+Download downloadBlocks(config::ConfigModel& model, Link& link, const BlockRange& range,
+                        const std::string& folder, const std::function<void()>& fileChosen) {
     if (link.inProgress())
         return {};
     Link::PanelLock lock(link);
@@ -253,7 +257,8 @@ Download downloadBlocks(config::ConfigModel& model, Link& link, const BlockRange
     return transfer(model, link, range, path, fileChosen);
 }
 
-Download transferBlocks(const config::ConfigModel& model, Link& link, const BlockRange& range, const std::string& path) {
+Download transferBlocks(const config::ConfigModel& model, Link& link, const BlockRange& range,
+                        const std::string& path) {
     if (link.inProgress())
         return {};
     Link::PanelLock lock(link);

@@ -17,7 +17,8 @@ devlink::Written resetBlockPointer(devlink::Link& link,
                                    const std::string& notConnectedMessage = devlink::lumatrixNotConnected);
 
 // The same for the stored copy: "a0b400" then "a0b500".
-devlink::Written resetStoredBlockPointer(devlink::Link& link,
-                                         const std::string& notConnectedMessage = devlink::lumatrixNotConnected);
+devlink::Written
+resetStoredBlockPointer(devlink::Link& link,
+                        const std::string& notConnectedMessage = devlink::lumatrixNotConnected);
 
 } // namespace writing

@@ -1,7 +1,6 @@
-// The download in virtual time: block decoding and the data file's records as tables, the block
-// range, and the transfer byte for byte against a scripted instrument (stalls, garbled and cut
-// blocks, cancel, an absent instrument, files that cannot be written), the block window's
-// opening queries and the reset of the block pointers.
+// The download in virtual time: decoding and records as tables, block ranges, and the transfer
+// byte for byte against a scripted instrument (stalls, garbled and cut blocks, cancel, an absent
+// instrument, files that cannot be written), the block window's queries and the reset.
 
 #include "../config/Rig.h"
 #include "download/DataFile.h"
@@ -24,10 +23,9 @@ std::string readFile(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string("<missing>");
 }
 
-// Three blocks of the read-out unit and their records with decimal points 1 (A) and 2 (B).
+// Two blocks of the read-out unit and their records with decimal points 1 (A) and 2 (B).
 const std::string block1 = "0030140512262B0004D2002D00007800";
 const std::string block2 = "0031140512262D000000002B0186A000";
-const std::string block3 = "003214051226202B00FF00000001200";
 const std::string header = "Block   ;Date    ;Time    ;ReadChA ;ReadChB ;\r   ";
 const std::string record1 = "0001    ;05/12/26 ; 14:30:00 ;+0123.4 ;-001.20 ;\r";
 const std::string record2 = "0002    ;05/12/26 ; 14:31:00 ;-0000.0 ;+1000.00;\r";
@@ -52,10 +50,7 @@ class DownloadTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void records_data();
     void records();
-    void headerAndOneBlockFile();
-    void ranges_data();
     void ranges();
     void wholeDownload();
     void transferEndsEarly_data();
@@ -66,92 +61,75 @@ private slots:
     void resetMemory();
 };
 
-void DownloadTest::records_data() {
-    QTest::addColumn<bool>("flow");
-    QTest::addColumn<QString>("dp"); // decimal points of A and B
-    QTest::addColumn<int>("block");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("record"); // without its CR
-    const QString time = "0030140512262B";
-    QTest::newRow("example") << false << "33" << 1 << "0000140512262B003039002D00007800"
-                             << "0001    ;05/12/26 ; 14:00:00 ;+12.345 ;-00.120 ;";
-    QTest::newRow("time and date fields") << false << "00" << 12 << "5940233112992B000001002B00000000"
-                                          << "0012    ;31/12/99 ; 23:40:59 ;+00001  ;+00000  ;";
-    QTest::newRow("patterns 0 and 1") << false << "01" << 1 << time + "003039002D00303900"
-                                      << "0001    ;05/12/26 ; 14:30:00 ;+12345  ;-1234.5 ;";
-    QTest::newRow("patterns 2 and 3") << false << "23" << 1 << time + "003039002D00303900"
-                                      << "0001    ;05/12/26 ; 14:30:00 ;+123.45 ;-12.345 ;";
-    QTest::newRow("patterns 4 and 5") << false << "45" << 1 << time + "003039002D00303900"
-                                      << "0001    ;05/12/26 ; 14:30:00 ;+1.2345 ;-.12345 ;";
-    QTest::newRow("any sign but 2B is negative, also for zero")
-        << false << "00" << 1 << "00301405122620000000002D00000000"
-        << "0001    ;05/12/26 ; 14:30:00 ;-00000  ;-00000  ;";
-    QTest::newRow("seven digits fit, eight at code 0 are starred")
-        << false << "00" << 1 << time + "98967F002B98968000" << "0001    ;05/12/26 ; 14:30:00 ;+9999999;********;";
-    QTest::newRow("a longer value loses only decimals")
-        << false << "15" << 1 << time + "FFFFFF002BFFFFFF00" << "0001    ;05/12/26 ; 14:30:00 ;+1677721;+167.772;";
-    QTest::newRow("no scale known: unformatted") << false << " 9" << 1 << time + "003039002B00303900"
-                                                 << "0001    ;05/12/26 ; 14:30:00 ;+12345  ;+0.00001;";
-    QTest::newRow("flow unit: unsigned, B at 23..28")
-        << true << "33" << 65535 << "0000140512262B0186A000FFFFFF0000"
-        << "65535   ;05/12/26 ; 14:00:00 ;100000  ;16777215;";
-    QTest::newRow("flow unit ignores the sign pair") << true << "" << 2 << "0000140512262D00000C000000010000"
-                                                     << "0002    ;05/12/26 ; 14:00:00 ;12      ;1       ;";
-}
-
 void DownloadTest::records() {
-    QFETCH(bool, flow);
-    QFETCH(QString, dp);
-    QFETCH(int, block);
-    QFETCH(QString, text);
-    QFETCH(QString, record);
-    download::Decoding decoding{flow ? InstrumentKind::Quorvane : InstrumentKind::Lumatrix, {}};
-    for (int c = 0; c < dp.size() && c < 2; ++c)
-        decoding.dp[static_cast<std::size_t>(c)] = dp[c] == ' ' ? "" : std::string(1, dp[c].toLatin1());
-    QCOMPARE(download::dataRecord(download::decodeBlock(block, text.toStdString(), decoding)),
-             record.toStdString() + "\r");
-}
-
-void DownloadTest::headerAndOneBlockFile() {
-    QCOMPARE(download::headerRecord(), header);
+    struct Row {
+        const char* flowOrDp; // "F" for the flow unit, else the decimal points of A and B (" ": none)
+        int block;
+        const char* text;
+        const char* record; // without its CR
+    };
+    const std::string t = "0030140512262B";
+    const Row rows[] = {
+        {"33", 1, "0000140512262B003039002D00007800", "0001    ;05/12/26 ; 14:00:00 ;+12.345 ;-00.120 ;"},
+        {"00", 12, "5940233112992B000001002B00000000", "0012    ;31/12/99 ; 23:40:59 ;+00001  ;+00000  ;"},
+        {"01", 1, "0030140512262B003039002D00303900", "0001    ;05/12/26 ; 14:30:00 ;+12345  ;-1234.5 ;"},
+        {"23", 1, "0030140512262B003039002D00303900", "0001    ;05/12/26 ; 14:30:00 ;+123.45 ;-12.345 ;"},
+        {"45", 1, "0030140512262B003039002D00303900", "0001    ;05/12/26 ; 14:30:00 ;+1.2345 ;-.12345 ;"},
+        // Any sign pair but 2B is negative, zero included.
+        {"00", 1, "00301405122620000000002D00000000", "0001    ;05/12/26 ; 14:30:00 ;-00000  ;-00000  ;"},
+        // Seven digits fit at code 0; eight would lose a digit and are starred.
+        {"00", 1, "0030140512262B98967F002B98968000", "0001    ;05/12/26 ; 14:30:00 ;+9999999;********;"},
+        // Other patterns keep the cut, which loses only decimals.
+        {"15", 1, "0030140512262BFFFFFF002BFFFFFF00", "0001    ;05/12/26 ; 14:30:00 ;+1677721;+167.772;"},
+        // No scale known, or a code without a pattern: unformatted.
+        {" 9", 1, "0030140512262B003039002B00303900", "0001    ;05/12/26 ; 14:30:00 ;+12345  ;+0.00001;"},
+        // The flow unit: unsigned, no sign pair, B at 23..28.
+        {"F", 65535, "0000140512262B0186A000FFFFFF0000", "65535   ;05/12/26 ; 14:00:00 ;100000  ;16777215;"},
+        {"F", 2, "0000140512262D00000C000000010000", "0002    ;05/12/26 ; 14:00:00 ;12      ;1       ;"},
+    };
+    for (const Row& row : rows) {
+        const std::string dp = row.flowOrDp;
+        download::Decoding decoding{dp == "F" ? InstrumentKind::Quorvane : InstrumentKind::Lumatrix, {}};
+        for (std::size_t c = 0; c < 2 && dp != "F"; ++c)
+            decoding.dp[c] = dp[c] == ' ' ? "" : dp.substr(c, 1);
+        QCOMPARE(download::dataRecord(download::decodeBlock(row.block, row.text, decoding)),
+                 std::string(row.record) + "\r");
+    }
     const auto record = download::decodeBlock(1, block1, {InstrumentKind::Lumatrix, {"1", "2"}});
-    QCOMPARE(download::dataFile({record}), header + record1);
-    QCOMPARE(download::dataFile({record}).size(), std::size_t{98});
+    QCOMPARE(download::dataFile({record}), header + record1); // one block: 98 bytes
     QCOMPARE(download::csvFile({record}),
              std::string("Block,Date,Time,ReadChA,ReadChB\r\n1,2026-12-05,14:30:00,123.4,-1.20\r\n"));
-    QCOMPARE(download::proposedDataFileName(5, 12, 2026), std::string("Data_5_12_2026"));
-}
-
-void DownloadTest::ranges_data() {
-    QTest::addColumn<bool>("all");
-    QTest::addColumn<QString>("from");
-    QTest::addColumn<QString>("to");
-    QTest::addColumn<int>("nextBlock");
-    QTest::addColumn<QString>("range"); // "first last", "swapped" when the boxes turn round, "" refused
-    QTest::newRow("all") << true << "x" << "y" << 301 << "1 300";
-    QTest::newRow("all, nothing logged") << true << "" << "" << 1 << "1 1";
-    QTest::newRow("all, pointer reset") << true << "" << "" << 0 << "1 1";
-    QTest::newRow("selected") << false << "0001" << "0300" << 301 << "1 300";
-    QTest::newRow("from above to") << false << "20" << "10" << 301 << "10 20 swapped";
-    QTest::newRow("block 0 and the last number") << false << "0" << "65534" << 1 << "0 65534";
-    QTest::newRow("letters") << false << "abc" << "10" << 301 << "";
-    QTest::newRow("nothing") << false << "1" << "" << 301 << "";
-    QTest::newRow("above 65535") << false << "1" << "70000" << 301 << "";
-    QTest::newRow("not whole") << false << "1.5" << "10" << 301 << "";
-    QTest::newRow("negative") << false << "-1" << "10" << 301 << "";
-    QTest::newRow("more than 65535 blocks") << false << "0" << "65535" << 301 << "";
 }
 
 void DownloadTest::ranges() {
-    QFETCH(bool, all);
-    QFETCH(QString, from);
-    QFETCH(QString, to);
-    QFETCH(int, nextBlock);
-    QFETCH(QString, range);
-    const auto r = download::chooseRange(all, from.toStdString(), to.toStdString(), nextBlock);
-    const QString got = !r ? QString()
-                           : QStringLiteral("%1 %2%3").arg(r->first).arg(r->last).arg(r->swapped ? " swapped" : "");
-    QCOMPARE(got, range);
+    struct Row {
+        bool all;
+        const char* from;
+        const char* to;
+        int nextBlock;
+        const char* range; // "first last", "swapped" when the boxes turn round, "" refused
+    };
+    const Row rows[] = {
+        {true, "x", "y", 301, "1 300"},
+        {true, "", "", 1, "1 1"},
+        {true, "", "", 0, "1 1"},
+        {false, "0001", "0300", 9, "1 300"},
+        {false, "20", "10", 9, "10 20 swapped"},
+        {false, "0", "65534", 9, "0 65534"},
+        {false, "abc", "10", 9, ""},
+        {false, "1", "", 9, ""},
+        {false, "1", "70000", 9, ""},
+        {false, "1.5", "10", 9, ""},
+        {false, "-1", "10", 9, ""},
+        {false, "0", "65535", 9, ""}, // 65536 blocks do not fit the command
+    };
+    for (const Row& row : rows) {
+        const auto r = download::chooseRange(row.all, row.from, row.to, row.nextBlock);
+        const QString got =
+            r ? QStringLiteral("%1 %2%3").arg(r->first).arg(r->last).arg(r->swapped ? " swapped" : "")
+              : QString();
+        QCOMPARE(got, QString(row.range));
+    }
 }
 
 void DownloadTest::wholeDownload() {
@@ -161,22 +139,15 @@ void DownloadTest::wholeDownload() {
     QCOMPARE(result.outcome, Outcome::Completed);
     QCOMPARE(rig.port.written(), wake + "F00010002\r");
     QCOMPARE(rig.file(), header + record1 + record2);
-    QCOMPARE(result.records.size(), std::size_t{2});
-    QVERIFY(!rig.port.isOpen());
-    QVERIFY(!rig.ui.panelsLocked);
+    QVERIFY(!rig.port.isOpen() && rig.ui.messages.empty());
     const devlink::FileRequest& request = rig.ui.fileRequests.at(0);
-    QCOMPARE(request.title, std::string("Save data file"));
-    QCOMPARE(request.filter, std::string(" Data File (*.prn)|*.prn|"));
-    QCOMPARE(request.proposedName, std::string("Data_5_12_2026"));
-    QCOMPARE(request.folder, rig.dir.path().toStdString());
+    QCOMPARE(request.title + "|" + request.filter + "|" + request.proposedName + "|" + request.folder,
+             "Save data file| Data File (*.prn)|*.prn||Data_5_12_2026|" + rig.dir.path().toStdString());
     // The panels stay locked from the dialog to the end of the file.
-    QCOMPARE(rig.ui.calls.front(), std::string("lockPanels"));
     QCOMPARE(rig.ui.calls.at(1), std::string("chooseFile Save data file"));
     QCOMPARE(rig.ui.calls.back(), std::string("unlockPanels"));
+    QCOMPARE(rig.count("lockPanels"), 1);
     QCOMPARE(rig.count("setProgressLabel 0 Trasferring from device block no. 2..."), 1);
-    QCOMPARE(rig.count("setProgressLabel 0 Saving Block 2..."), 1);
-    QCOMPARE(rig.count("closeProgress 0"), 1);
-    QVERIFY(rig.ui.messages.empty());
 }
 
 void DownloadTest::transferEndsEarly_data() {
@@ -184,7 +155,8 @@ void DownloadTest::transferEndsEarly_data() {
     QTest::addColumn<int>("records");
     QTest::newRow("stall after 2 blocks") << QString::fromStdString(block1 + "\r" + block2 + "\r") << 2;
     QTest::newRow("stall at once") << "" << 0;
-    QTest::newRow("a 33rd character") << QString::fromStdString(block1 + "\r" + block2 + "X\r" + block1 + "\r") << 1;
+    QTest::newRow("a 33rd character")
+        << QString::fromStdString(block1 + "\r" + block2 + "X\r" + block1 + "\r") << 1;
     QTest::newRow("a block cut short") << QString::fromStdString(block1 + "\r" + block2.substr(0, 20)) << 1;
     QTest::newRow("a CR inside a block is data, the block is cut")
         << QString::fromStdString(block1 + "\r" + block2.substr(0, 10) + "\r" + block2.substr(0, 10)) << 1;
@@ -194,7 +166,6 @@ void DownloadTest::transferEndsEarly() {
     QFETCH(QString, reply);
     QFETCH(int, records);
     DownloadRig rig;
-    // An earlier download of block 2 must not fill in for the one missing now.
     rig.port.onCommand("F00010003").reply(reply.toStdString(), 0.01, 0.001);
     const auto result = rig.run(1, 3);
     QCOMPARE(result.outcome, Outcome::Stopped);
@@ -202,11 +173,9 @@ void DownloadTest::transferEndsEarly() {
     const std::string all = header + record1 + record2;
     QCOMPARE(rig.file(), all.substr(0, download::recordLength * static_cast<std::size_t>(records + 1)));
     QCOMPARE(rig.ui.messages.size(), std::size_t{1});
-    QCOMPARE(rig.ui.messages[0].text, std::string("Attention: Not all data has been transferred!"));
-    QCOMPARE(rig.ui.messages[0].title, std::string("Transfer data to file"));
-    QCOMPARE(rig.ui.messages[0].icon, devlink::Icon::Information);
-    QVERIFY(!rig.port.isOpen());
-    QVERIFY(!rig.ui.panelsLocked);
+    QCOMPARE(rig.ui.messages[0].title + ": " + rig.ui.messages[0].text,
+             std::string("Transfer data to file: Attention: Not all data has been transferred!"));
+    QVERIFY(!rig.port.isOpen() && !rig.ui.panelsLocked);
     // No endless retry: one command only, and the silence ended it after 5 s, not before.
     QCOMPARE(rig.port.openCount(), 1);
     if (records > 0 && reply.size() < 80) {
@@ -221,8 +190,7 @@ void DownloadTest::cancelAndAbsentInstrumentSendNothing() {
     DownloadRig cancel;
     cancel.ui.files.clear();
     QCOMPARE(cancel.run(1, 2).outcome, Outcome::Cancelled);
-    QVERIFY(cancel.port.written().empty());
-    QVERIFY(QDir(cancel.dir.path()).isEmpty());
+    QVERIFY(cancel.port.written().empty() && QDir(cancel.dir.path()).isEmpty());
     QCOMPARE(cancel.calls(), std::string("lockPanels | chooseFile Save data file | unlockPanels"));
 
     for (InstrumentKind kind : {InstrumentKind::Lumatrix, InstrumentKind::Quorvane}) {
@@ -235,12 +203,12 @@ void DownloadTest::cancelAndAbsentInstrumentSendNothing() {
         QCOMPARE(absent.run(1, 2).outcome, Outcome::NotConnected);
         QCOMPARE(absent.port.written(), wake);
         QCOMPARE(absent.ui.messages.size(), std::size_t{1});
-        QCOMPARE(absent.ui.messages[0].text, std::string(kind == InstrumentKind::Lumatrix ? "Lumatrix not connected!"
-                                                                                            : "Quorvane not connected!"));
+        QCOMPARE(absent.ui.messages[0].text,
+                 std::string(kind == InstrumentKind::Lumatrix ? "Lumatrix not connected!"
+                                                              : "Quorvane not connected!"));
         QCOMPARE(absent.file(), std::string("old"));
         QCOMPARE(QDir(absent.dir.path()).entryList(QDir::Files).size(), 1);
-        QVERIFY(!absent.port.isOpen());
-        QVERIFY(!absent.ui.panelsLocked);
+        QVERIFY(!absent.port.isOpen() && !absent.ui.panelsLocked);
         QCOMPARE(absent.count("closeProgress 0"), 1);
     }
 }
@@ -255,12 +223,6 @@ void DownloadTest::fileProblems() {
     QCOMPARE(longer.run(1, 1).outcome, Outcome::Completed);
     QCOMPARE(longer.file(), header + record1);
 
-    // A typed extension is kept.
-    DownloadRig named;
-    named.ui.files = {named.dir.filePath("data.txt").toStdString()};
-    named.port.onCommand("F00010001").reply(block1 + "\r", 0.01, 0.001);
-    QCOMPARE(named.run(1, 1).path, named.dir.filePath("data.txt").toStdString());
-
     // A file that cannot be written is reported before anything goes out.
     DownloadRig nowhere;
     nowhere.ui.files = {nowhere.dir.filePath("missing/data.prn").toStdString()};
@@ -271,27 +233,14 @@ void DownloadTest::fileProblems() {
 }
 
 void DownloadTest::blockWindowQueries() {
-    Rig rig;
-    rig.wakeUps("");
-    rig.port.onCommand("B00").reply("00 00 00 01 2D 03 12 00\r", 0.01, 0.001);
-    rig.port.onCommand("B10").reply("00 01 02 01 04 01 0F 0F 00 01 02 01\r", 0.01, 0.001);
-    rig.port.onCommand("C002010").reply(configtest::dumpReply(configtest::slotBytes(1, '-', 1000, '+', 1000, "T", "C")));
-    rig.port.onCommand("C002110").reply(configtest::dumpReply(configtest::slotBytes(2, '-', 100, '+', 1000, "P", "b")));
-    QCOMPARE(download::queryBlockWindow(rig.model, rig.link), Outcome::Completed);
-    QCOMPARE(rig.port.written(), wake + "B00\r" + wake + "B10\r" + wake + "C002010\r" + wake + "C002110\r");
-    QCOMPARE(rig.model.nextBlock, 301);
-    QCOMPARE(rig.model.channelDP[0], QString("1"));
-    QCOMPARE(rig.model.channelDP[1], QString("2"));
-    QCOMPARE(rig.count("setProgressValue 1 3"), 1);
-    QCOMPARE(rig.ui.calls.back(), std::string("unlockPanels"));
-
     // A channel recording with an unassigned scale is not read from a made-up slot.
     Rig unassigned;
     unassigned.wakeUps("");
     unassigned.model.channelDP = {"3", "3"};
     unassigned.port.onCommand("B00").reply("00 00 00 00 00\r", 0.01, 0.001);
     unassigned.port.onCommand("B10").reply("00 01 02 01 04 01 0F 0F 0F 0F 02 01\r", 0.01, 0.001);
-    unassigned.port.onCommand("C002110").reply(configtest::dumpReply(configtest::slotBytes(2, '+', 0, '+', 0, "", "")));
+    unassigned.port.onCommand("C002110").reply(
+        configtest::dumpReply(configtest::slotBytes(2, '+', 0, '+', 0, "", "")));
     QCOMPARE(download::queryBlockWindow(unassigned.model, unassigned.link), Outcome::Completed);
     QCOMPARE(unassigned.port.written(), wake + "B00\r" + wake + "B10\r" + wake + "C002110\r");
     QCOMPARE(unassigned.model.nextBlock, 0);
@@ -303,8 +252,7 @@ void DownloadTest::blockWindowQueries() {
     QCOMPARE(download::queryBlockWindow(absent.model, absent.link), Outcome::NotConnected);
     QCOMPARE(absent.port.written(), wake + "\r" + wake + "\r");
     QCOMPARE(absent.ui.messages.size(), std::size_t{1});
-    QVERIFY(!absent.ui.panelsLocked);
-    QCOMPARE(absent.count("closeProgress 1"), 1);
+    QVERIFY(!absent.ui.panelsLocked && absent.count("closeProgress 1") == 1);
 }
 
 void DownloadTest::resetMemory() {
@@ -312,15 +260,7 @@ void DownloadTest::resetMemory() {
     declined.ui.answers = {devlink::Answer::No};
     QCOMPARE(download::resetMemory(declined.model, declined.link), Outcome::Cancelled);
     QVERIFY(declined.port.written().empty());
-
-    Rig rig;
-    rig.wakeUps("");
-    rig.ui.answers = {devlink::Answer::Yes};
-    QCOMPARE(download::resetMemory(rig.model, rig.link), Outcome::Completed);
-    QCOMPARE(rig.port.written(), wake + "b0300\r" + wake + "b0400\r" + wake + "a0b400\r" + wake + "a0b500\r");
-    QCOMPARE(rig.model.nextBlock, 0);
-    QVERIFY(!rig.port.isOpen());
-    QCOMPARE(rig.ui.messages.at(0).buttons, devlink::Buttons::YesNo);
+    QCOMPARE(declined.ui.messages.at(0).buttons, devlink::Buttons::YesNo);
 
     // The second wake-up byte of a pair gets one try of 1 s; then the one message and nothing more.
     Rig lost;
@@ -330,8 +270,7 @@ void DownloadTest::resetMemory() {
     QCOMPARE(download::resetMemory(lost.model, lost.link), Outcome::NotConnected);
     QCOMPARE(lost.port.written(), wake + "b0300\r" + wake + "\r");
     QCOMPARE(lost.ui.messages.back().text, std::string("Lumatrix not connected!"));
-    QVERIFY(!lost.port.isOpen());
-    QVERIFY(!lost.ui.panelsLocked);
+    QVERIFY(!lost.port.isOpen() && !lost.ui.panelsLocked);
     QCOMPARE(lost.model.nextBlock, 9999);
 }
 

@@ -98,8 +98,8 @@ void E2eDownloadTest::lumatrixAllWithViewAndCsv() {
     rig.station.answers.files = {rig.file("all")};
     rig.station.click("cmdOK");
     QVERIFY(!rig.blockWindow());
-    QCOMPARE(readFile(rig.file("all.prn")), header + lumatrixRecords[0] + lumatrixRecords[1] +
-                                                lumatrixRecords[2] + lumatrixRecords[3]);
+    QCOMPARE(readFile(rig.file("all.prn")),
+             header + lumatrixRecords[0] + lumatrixRecords[1] + lumatrixRecords[2] + lumatrixRecords[3]);
     QCOMPARE(rig.station.answers.fileRequests.at(0).title, QString("Save data file"));
     QVERIFY(rig.station.answers.asked.empty());
 
@@ -107,7 +107,8 @@ void E2eDownloadTest::lumatrixAllWithViewAndCsv() {
     auto* view = rig.station.widget("frmDataView");
     QVERIFY(view && view->isVisible());
     QCOMPARE(view->findChild<QTableView*>("grdData")->model()->rowCount(), 4);
-    QCOMPARE(view->findChild<QTableView*>("grdData")->model()->index(3, 3).data().toString(), QString("+1677721"));
+    QCOMPARE(view->findChild<QTableView*>("grdData")->model()->index(3, 3).data().toString(),
+             QString("+1677721"));
     const auto series = view->findChild<QChartView*>("chtData")->chart()->series();
     QCOMPARE(series.size(), 2);
     QCOMPARE(static_cast<QXYSeries*>(series[1])->points().at(1).y(), 1000.0);
@@ -151,8 +152,8 @@ void E2eDownloadTest::lumatrixCancelSelectedAndReset() {
     rig.station.click("cmdOK");
     QCOMPARE(readFile(rig.file("some.prn")), header + lumatrixRecords[1] + lumatrixRecords[2]);
     rig.station.checkSettled();
-    QCOMPARE(rig.station.commands(), QStringList({"B00", "B10", "C002010", "C002110", "b0300", "b0400", "a0b400",
-                                                  "a0b500", "F00020002"}));
+    QCOMPARE(rig.station.commands(), QStringList({"B00", "B10", "C002010", "C002110", "b0300", "b0400",
+                                                  "a0b400", "a0b500", "F00020002"}));
 }
 
 void E2eDownloadTest::quorvaneReadsConfigurationFirst() {
@@ -161,6 +162,12 @@ void E2eDownloadTest::quorvaneReadsConfigurationFirst() {
     rig.station.click("cmdDownload");
     QVERIFY(rig.station.session.model().configRead);
     QVERIFY(rig.blockWindow());
+    // Stop closes the window; the configuration is not read again the next time.
+    rig.station.click("cmdStop");
+    QTest::qWait(10);
+    QVERIFY(!rig.station.widget("frmNoBlock"));
+    rig.station.click("cmdDownload");
+    QVERIFY(rig.blockWindow());
     QCOMPARE(rig.station.text("txtToBlock"), QString("0003"));
     rig.station.answers.files = {rig.file("flow")};
     rig.station.click("cmdOK");
@@ -168,7 +175,8 @@ void E2eDownloadTest::quorvaneReadsConfigurationFirst() {
     rig.station.checkSettled();
     const QStringList commands = rig.station.commands();
     QVERIFY(commands.size() > 5);
-    QCOMPARE(commands.mid(commands.size() - 5), QStringList({"B00", "B10", "C002290", "C0022A0", "F00010003"}));
+    QCOMPARE(commands.mid(commands.size() - 5),
+             QStringList({"B00", "B10", "C002290", "C0022A0", "F00010003"}));
 }
 
 void E2eDownloadTest::stallAfterTwoBlocks() {
