@@ -1,15 +1,18 @@
 // Whether the download keeps up with the line: 1000 logged blocks from the emulator paced as a
 // 9600-baud line, through the real serial port and clock. Reports the wall time against the line
 // time (33 characters per block at 960 characters a second) and the processor time the program
-// spent meanwhile. Run by hand:
-//     build/bench/download/download_bench [blocks]
+// spent meanwhile. With --window the program's own main window shows the progress (offscreen), as
+// the user sees it; otherwise nothing is shown. Run by hand:
+//     build/bench/download/download_bench [blocks] [--window]
+#include "app/MainWindow.h"
+#include "app/Session.h"
 #include "download/Download.h"
 #include "link/Clock.h"
 #include "link/Link.h"
 #include "link/OperationUi.h"
 #include "link/QtSerialPort.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -18,6 +21,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <sys/resource.h>
 
@@ -69,8 +73,19 @@ std::string stateText(int count) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    const int blocks = argc > 1 ? std::atoi(argv[1]) : 1000;
+    int blocks = 1000;
+    bool window = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--window")
+            window = true;
+        else
+            blocks = std::atoi(argv[i]);
+    }
+    if (window && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The widgets need a screen; without them the program's own loop is all there is.
+    const std::unique_ptr<QCoreApplication> app =
+        window ? std::make_unique<QApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     QTemporaryDir dir;
     const QString state = dir.filePath("state.txt");
     {
@@ -93,9 +108,16 @@ int main(int argc, char** argv) {
 
     devlink::QtSerialPort port;
     devlink::SystemClock clock;
-    QuietUi ui;
-    devlink::Link line(port, clock, ui, 1);
-    config::ConfigModel model(config::InstrumentKind::Lumatrix);
+    QuietUi quiet;
+    devlink::Link quietLine(port, clock, quiet, 1);
+    config::ConfigModel quietModel(config::InstrumentKind::Lumatrix);
+    std::unique_ptr<app::Session> session;
+    if (window) {
+        session = std::make_unique<app::Session>(config::InstrumentKind::Lumatrix, port, clock);
+        session->window().show();
+    }
+    devlink::Link& line = session ? session->link() : quietLine;
+    config::ConfigModel& model = session ? session->model() : quietModel;
     model.channelDP = {"1", "2"};
 
     const download::BlockRange range{1, blocks};
@@ -111,7 +133,8 @@ int main(int argc, char** argv) {
     sim.waitForFinished(5000);
 
     const double lineTime = blocks * 33 / 960.0;
-    std::printf("%d blocks: %zu received, file %lld bytes\n", blocks, result.records.size(),
+    std::printf("%s, %d blocks: %zu received, file %lld bytes\n", window ? "main window" : "no window",
+                blocks, result.records.size(),
                 static_cast<long long>(QFileInfo(dir.filePath("bench.prn")).size()));
     std::printf("wall %.2f s, line time %.2f s (%+.1f %%)\n", wall, lineTime, (wall / lineTime - 1) * 100);
     std::printf("processor %.3f s (%.2f %% of wall), %lld yields (%.1f per block)\n", cpu, cpu / wall * 100,

@@ -2,8 +2,10 @@
 
 #include "config/ReadOperations.h"
 #include "config/ReplyFields.h"
+#include "link/Clock.h"
 #include "link/Encodings.h"
 #include "link/Link.h"
+#include "link/Port.h"
 #include "write/BlockPointer.h"
 
 #include <QFileInfo>
@@ -28,6 +30,8 @@ using enc::midChars;
 
 constexpr const char* queryCaption = "Downloading...";
 constexpr const char* transferCaption = "Data Download...";
+constexpr double characterTime = 10.0 / 9600.0; // seconds per character at 9600 8N1
+constexpr double progressInterval = 0.2;        // seconds between two updates of the transfer's progress
 
 // Closes a progress window when the operation leaves by any way.
 class ProgressShown {
@@ -43,6 +47,22 @@ public:
 private:
     devlink::OperationUi& ui_;
     ProgressWindow window_;
+};
+
+// A port with nothing behind it: waiting on it lets the event loop run for the given time without
+// being woken by each character the instrument's port takes in meanwhile.
+class NoDevice final : public devlink::Port {
+public:
+    devlink::OpenStatus open(int) override { return devlink::OpenStatus::Failed; }
+    void close() override {}
+    bool isOpen() const override { return false; }
+    void write(std::string_view) override {}
+    int bytesWaiting() override { return 0; }
+    std::string readOne() override { return {}; }
+    std::string readAll() override { return {}; }
+    void discardInput() override {}
+    bool failed() const override { return false; }
+    std::string deviceName(int) const override { return {}; }
 };
 
 Outcome failed(const Reply& reply) {
@@ -107,9 +127,25 @@ Download transfer(const config::ConfigModel& model, Link& link, const BlockRange
     ui.setProgressRange(window, 0, range.last);
     std::vector<std::string> texts;
     texts.reserve(static_cast<std::size_t>(range.count()));
+    // A block takes 34 ms on the line; showing each one would cost more processor time than
+    // taking it in, so the window follows at most five times a second.
+    devlink::Clock& clock = link.clock();
+    NoDevice idle;
+    double lastShown = -1.0;
     for (int n = range.first; n <= range.last; ++n) {
-        ui.setProgressLabel(window, label("Trasferring from device block no.", n));
-        ui.setProgressValue(window, n);
+        // The rest of the block is let in before anyone looks: woken by every character, the loop
+        // would cost more processor time than the line is worth. A block late or cut short is
+        // still found by the silence limit of the reading that follows.
+        const int missing = static_cast<int>(blockLength) + 1 - link.port().bytesWaiting();
+        if (missing > 1)
+            clock.yield(idle, missing * characterTime);
+
+        const double now = clock.secondsSinceMidnight();
+        if (lastShown < 0 || devlink::elapsedSince(lastShown, now) >= progressInterval || n == range.last) {
+            lastShown = now;
+            ui.setProgressLabel(window, label("Trasferring from device block no.", n));
+            ui.setProgressValue(window, n);
+        }
         Reply block = link.readRecord(blockLength, silenceLimit);
         if (block.outcome != devlink::Outcome::Replied)
             break;
