@@ -210,7 +210,7 @@ Outcome queryBlockWindow(config::ConfigModel& model, Link& link) {
         if (!reply.woke())
             return failed(reply);
         if (reply.text.size() < 14) {
-            ui.message("The instrument did not tell its next block.", devlink::connectionErrorTitle,
+            ui.message("The instrument did not answer the next-block query.", devlink::connectionErrorTitle,
                        Icon::Exclamation, Buttons::Ok);
             return Outcome::NoAnswer;
         }

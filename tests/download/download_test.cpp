@@ -246,6 +246,13 @@ void DownloadTest::blockWindowQueries() {
     QCOMPARE(unassigned.model.nextBlock, 0);
     QVERIFY(unassigned.model.channelDP[0].isEmpty());
 
+    // Awake but silent: one message, nothing more sent, no window.
+    Rig silent;
+    silent.wakeUps("");
+    QCOMPARE(download::queryBlockWindow(silent.model, silent.link), Outcome::NoAnswer);
+    QCOMPARE(silent.port.written(), wake + "B00\r");
+    QCOMPARE(silent.ui.messages.size(), std::size_t{1});
+
     // No wake-up: one message, nothing more sent, no window.
     Rig absent;
     absent.port.on(wake).repeat();

@@ -151,9 +151,15 @@ void E2eDownloadTest::lumatrixCancelSelectedAndReset() {
     rig.station.answers.files = {rig.file("some.prn")};
     rig.station.click("cmdOK");
     QCOMPARE(readFile(rig.file("some.prn")), header + lumatrixRecords[1] + lumatrixRecords[2]);
+    // The instrument's own next block shows that the reset landed (in a new window: the old one goes).
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    rig.transfer();
+    QCOMPARE(rig.station.text("txtToBlock"), QString("0001"));
+    rig.station.click("cmdStop");
     rig.station.checkSettled();
-    QCOMPARE(rig.station.commands(), QStringList({"B00", "B10", "C002010", "C002110", "b0300", "b0400",
-                                                  "a0b400", "a0b500", "F00020002"}));
+    const QStringList queries{"B00", "B10", "C002010", "C002110"};
+    const QStringList reset{"b0300", "b0400", "a0b400", "a0b500", "F00020002"};
+    QCOMPARE(rig.station.commands(), queries + reset + queries);
 }
 
 void E2eDownloadTest::quorvaneReadsConfigurationFirst() {
