@@ -83,6 +83,7 @@ DataView::DataView(QWidget* owner) : QWidget(owner, Qt::Window) {
     table_->setObjectName(QStringLiteral("grdData"));
     table_->setModel(new RecordModel(table_));
     table_->verticalHeader()->hide();
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -181,6 +182,7 @@ void DataView::plot() {
     }
     auto* yAxis = new QValueAxis;
     yAxis->setTitleText(QStringLiteral("Reading"));
+    yAxis->setLabelFormat(QStringLiteral("%.6g"));
     if (low <= high) {
         const double margin = low == high ? 1.0 : (high - low) * 0.05;
         yAxis->setRange(low - margin, high + margin);
