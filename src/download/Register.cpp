@@ -1,11 +1,12 @@
 #include "download/Register.h"
 
 #include "app/Workbench.h"
+#include "download/BlockWindow.h"
 
 namespace download {
 
 void registerDownload(app::Workbench& bench) {
-    (void)bench;
+    registerBlockWindow(bench);
 }
 
 } // namespace download

@@ -9,7 +9,7 @@
 
 namespace e2e {
 
-Emulator::Emulator(const QString& kind, int portNumber, const QString& faults) {
+Emulator::Emulator(const QString& kind, int portNumber, const QString& faults, const QStringList& extra) {
     const QString program = qEnvironmentVariable("INSTRUMENT_SIM");
     if (program.isEmpty()) {
         error_ = QStringLiteral("INSTRUMENT_SIM is not set (the path of the built instrument-sim)");
@@ -25,6 +25,7 @@ Emulator::Emulator(const QString& kind, int portNumber, const QString& faults) {
                      QStringLiteral("--com"),        QString::number(portNumber)};
     if (!faults.isEmpty())
         args << QStringLiteral("--faults") << faults;
+    args << extra;
     process_.setProgram(program);
     process_.setArguments(args);
     // Its own messages (start, stop) land in the test log.

@@ -24,8 +24,8 @@ struct TranscriptLine {
 class Emulator {
 public:
     // kind: "lumatrix" or "quorvane"; faults: the --faults list, empty for none; SERIAL_COM<portNumber>
-    // is pointed at the link.
-    Emulator(const QString& kind, int portNumber, const QString& faults = {});
+    // is pointed at the link. `extra` goes to the command line as it is (e.g. --state FILE).
+    Emulator(const QString& kind, int portNumber, const QString& faults = {}, const QStringList& extra = {});
     ~Emulator();
     Emulator(const Emulator&) = delete;
     Emulator& operator=(const Emulator&) = delete;

@@ -45,9 +45,12 @@ inline QStringList commandsOf(const std::vector<TranscriptLine>& transcript) {
 }
 
 struct Station {
-    // The emulator is on Com `portNumber`; the window starts on Com 1 like the program.
-    explicit Station(config::InstrumentKind kind, const QString& faults = {}, int portNumber = 1)
-        : sim(kindName(kind), portNumber, faults), session(kind, serial, clock), window(session.window()) {
+    // The emulator is on Com `portNumber`; the window starts on Com 1 like the program. `simArguments`
+    // go to the emulator's command line as they are.
+    explicit Station(config::InstrumentKind kind, const QString& faults = {}, int portNumber = 1,
+                     const QStringList& simArguments = {})
+        : sim(kindName(kind), portNumber, faults, simArguments), session(kind, serial, clock),
+          window(session.window()) {
         window.show();
     }
 
