@@ -20,6 +20,12 @@ namespace download {
 
 namespace {
 
+// The main window's next-block box shows what the instrument now holds.
+void showNextBlock(config::ConfigModel& model) {
+    if (model.instrumentKind == config::InstrumentKind::Quorvane)
+        model.nextBlockText = QString::fromStdString(enc::zeroPadded(model.nextBlock, 4));
+}
+
 using devlink::Buttons;
 using devlink::Icon;
 using devlink::Link;
@@ -216,6 +222,7 @@ Outcome queryBlockWindow(config::ConfigModel& model, Link& link) {
         }
         model.nextBlock = static_cast<int>(enc::hexToWordValue(std::string(midChars(reply.text, 10, 2)) +
                                                                std::string(midChars(reply.text, 13, 2))));
+        showNextBlock(model);
         model.notifyChanged();
     }
 
@@ -320,6 +327,8 @@ Outcome resetMemory(config::ConfigModel& model, Link& link) {
     if (sent != Written::Sent)
         return failed(sent);
     model.nextBlock = 0;
+    // The flow unit's box must not keep the old pointer: a later rate setting writes the box back.
+    showNextBlock(model);
     model.notifyChanged();
     return Outcome::Completed;
 }
