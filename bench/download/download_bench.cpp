@@ -4,6 +4,7 @@
 // spent meanwhile. With --window the program's own main window shows the progress (offscreen), as
 // the user sees it; otherwise nothing is shown. Run by hand:
 //     build/bench/download/download_bench [blocks] [--window]
+#include "../QuietUi.h"
 #include "app/MainWindow.h"
 #include "app/Session.h"
 #include "download/Download.h"
@@ -27,21 +28,8 @@
 
 namespace {
 
-class QuietUi final : public devlink::OperationUi {
-public:
-    void lockPanels() override {}
-    void unlockPanels() override {}
-    devlink::Answer message(const std::string& text, const std::string&, devlink::Icon, devlink::Buttons,
-                            devlink::Answer) override {
-        std::fprintf(stderr, "message: %s\n", text.c_str());
-        return devlink::Answer::Ok;
-    }
-    void showProgress(devlink::ProgressWindow, const std::string&) override {}
-    void setProgressLabel(devlink::ProgressWindow, const std::string&) override {}
-    void setProgressRange(devlink::ProgressWindow, int, int) override {}
-    void setProgressValue(devlink::ProgressWindow, int) override {}
-    void closeProgress(devlink::ProgressWindow) override {}
-    std::string chooseFile(const devlink::FileRequest&) override { return {}; }
+using bench::QuietUi;
+}
     devlink::CalendarTime now() override { return {}; }
 };
 

@@ -8,6 +8,7 @@
 //
 // Three lines are timed: both directions paced at 9600 baud (the real line), only the
 // instrument's answers paced, and no pacing (the program and the terminal alone).
+#include "../QuietUi.h"
 #include "config/ConfigModel.h"
 #include "formula/FormulaEvaluator.h"
 #include "link/Clock.h"
@@ -26,23 +27,8 @@
 
 namespace {
 
-class QuietUi final : public devlink::OperationUi {
-public:
-    int messages = 0;
-    void lockPanels() override {}
-    void unlockPanels() override {}
-    devlink::Answer message(const std::string& text, const std::string&, devlink::Icon, devlink::Buttons,
-                            devlink::Answer) override {
-        std::fprintf(stderr, "message: %s\n", text.c_str());
-        ++messages;
-        return devlink::Answer::Ok;
-    }
-    void showProgress(devlink::ProgressWindow, const std::string&) override {}
-    void setProgressLabel(devlink::ProgressWindow, const std::string&) override {}
-    void setProgressRange(devlink::ProgressWindow, int, int) override {}
-    void setProgressValue(devlink::ProgressWindow, int) override {}
-    void closeProgress(devlink::ProgressWindow) override {}
-    std::string chooseFile(const devlink::FileRequest&) override { return {}; }
+using bench::QuietUi;
+}
     devlink::CalendarTime now() override { return {}; }
 };
 

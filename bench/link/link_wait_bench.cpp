@@ -3,6 +3,7 @@
 //
 // The instrument is played by a thread on the master end of a pseudo-terminal. Run by hand:
 //     build/bench/link/link_wait_bench
+#include "../QuietUi.h"
 #include "link/Clock.h"
 #include "link/Link.h"
 #include "link/OperationUi.h"
@@ -27,20 +28,8 @@ namespace {
 
 using steady = std::chrono::steady_clock;
 
-class QuietUi final : public devlink::OperationUi {
-public:
-    void lockPanels() override {}
-    void unlockPanels() override {}
-    devlink::Answer message(const std::string&, const std::string&, devlink::Icon, devlink::Buttons,
-                            devlink::Answer) override {
-        return devlink::Answer::Ok;
-    }
-    void showProgress(devlink::ProgressWindow, const std::string&) override {}
-    void setProgressLabel(devlink::ProgressWindow, const std::string&) override {}
-    void setProgressRange(devlink::ProgressWindow, int, int) override {}
-    void setProgressValue(devlink::ProgressWindow, int) override {}
-    void closeProgress(devlink::ProgressWindow) override {}
-    std::string chooseFile(const devlink::FileRequest&) override { return {}; }
+using bench::QuietUi;
+}
     devlink::CalendarTime now() override { return {}; }
 };
 

@@ -194,22 +194,28 @@ void Link::notConnectedImpl(const std::string& message, bool closeSettingProgres
     port_.close();
 }
 
+bool Link::awaitCharacter(double start, double limit, Reply& reply) {
+    while (port_.bytesWaiting() == 0) {
+        if (port_.failed() || !port_.isOpen()) {
+            reply.portLost = port_.failed();
+            port_.close();
+            return false;
+        }
+        const double elapsed = elapsedSince(start, now());
+        if (elapsed > limit)
+            return false;
+        yieldFor(limit - elapsed + overshoot);
+    }
+    return true;
+}
+
 Reply Link::readLineImpl(double limit) {
     Reply reply;
     reply.outcome = Outcome::TimedOut;
     double start = now();
     for (;;) {
-        while (port_.bytesWaiting() == 0) {
-            if (port_.failed() || !port_.isOpen()) {
-                reply.portLost = port_.failed();
-                port_.close();
-                return reply;
-            }
-            const double elapsed = elapsedSince(start, now());
-            if (elapsed > limit)
-                return reply;
-            yieldFor(limit - elapsed + overshoot);
-        }
+        if (!awaitCharacter(start, limit, reply))
+            return reply;
         const std::string c = port_.readOne();
         if (c.empty())
             continue;
@@ -413,17 +419,8 @@ Reply Link::readRecord(std::size_t length, double silenceLimit) {
         reply.text.reserve(length + 1);
         double start = now();
         for (;;) {
-            while (port_.bytesWaiting() == 0) {
-                if (port_.failed() || !port_.isOpen()) {
-                    reply.portLost = port_.failed();
-                    port_.close();
-                    return reply;
-                }
-                const double elapsed = elapsedSince(start, now());
-                if (elapsed > silenceLimit)
-                    return reply;
-                yieldFor(silenceLimit - elapsed + overshoot);
-            }
+            if (!awaitCharacter(start, silenceLimit, reply))
+                return reply;
             const std::string c = port_.readOne();
             if (c.empty())
                 continue;

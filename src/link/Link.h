@@ -247,6 +247,9 @@ private:
     void yieldFor(double seconds);
     WakeTries wakeUpTriesImpl(double limit, int tries, bool loneCr);
     void notConnectedImpl(const std::string& message, bool closeSettingProgress);
+    // Waits until a character is waiting, at most `limit` seconds after `start`. False when the time
+    // ran out or the device was lost (then reply.portLost is set and the port closed).
+    bool awaitCharacter(double start, double limit, Reply& reply);
     Reply readLineImpl(double perCharacterLimit);
     Reply readBufferImpl(double limit, int atLeast);
     void pauseImpl();
