@@ -29,9 +29,6 @@
 namespace {
 
 using bench::QuietUi;
-}
-    devlink::CalendarTime now() override { return {}; }
-};
 
 double processSeconds() {
     rusage use{};

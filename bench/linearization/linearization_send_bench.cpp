@@ -28,9 +28,6 @@
 namespace {
 
 using bench::QuietUi;
-}
-    devlink::CalendarTime now() override { return {}; }
-};
 
 constexpr double baud = 9600.0;
 constexpr double charTime = 10.0 / baud;

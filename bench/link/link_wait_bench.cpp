@@ -29,9 +29,6 @@ namespace {
 using steady = std::chrono::steady_clock;
 
 using bench::QuietUi;
-}
-    devlink::CalendarTime now() override { return {}; }
-};
 
 double threadCpuSeconds() {
     rusage use{};
