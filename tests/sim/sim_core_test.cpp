@@ -135,21 +135,11 @@ void scaleWriteReadsBack() {
     CHECK_EQ(rig.ask("C0022F0").substr(0, 45), "01 2B 00 01 2B 00 02 31 32 33 34 35 36 37 38 ");
 }
 
-void flowMemoryWritesReadBack() {
+// The conversion block and text pieces round trip through the program end to end (write tests); here a
+// linearization point, and malformed memory writes that change nothing.
+void flowMemoryWrites() {
     Rig rig(Kind::Quorvane);
-    // The conversion block as the program writes it; offset B spans two dump lines.
-    rig.write({"c003FA402", "k003FA56C2F7320", "c003FA911", "k003FAA2D000019", "k003FAE2B0003E8",
-               "k003FB22B000024", "k003FB62D000024", "c003FBA03", "c003FBB05", "k003FBC206D3320",
-               "k003FC06B672020"});
-    const std::string b1 = rig.ask("C003FA0"), b2 = rig.ask("C003FB0"), b3 = rig.ask("C003FC0");
-    CHECK_EQ(at(b1, 13) + dumpChars(b1, 5, 4) + at(b1, 28), "02l/s 11");
-    CHECK_EQ(pairs(b1, 31, 4) + pairs(b1, 43, 2) + pairs(b2, 1, 2), "2D0000192B0003E8");
-    CHECK_EQ(pairs(b2, 7, 4) + pairs(b2, 19, 4) + pairs(b2, 31, 2), "2B0000242D0000240305");
-    CHECK_EQ(dumpChars(b2, 12, 4) + dumpChars(b3, 0, 4), " m3 kg  ");
-
-    // Text pieces and a linearization point; malformed memory writes change nothing.
-    rig.write({"k003FD0312E3520", "k003FD420202020", "k003F9C2BFFFFF6"});
-    CHECK_EQ(dumpChars(rig.ask("C003FD0"), 0, 8), "1.5     ");
+    rig.write({"k003FD0312E3520", "c003FA402", "k003F9C2BFFFFF6"});
     CHECK_EQ(rig.ask("C003F90").substr(36, 12), "2B FF FF F6 ");
     rig.write({"k003FD0312E35", "c003FA4", "k00400012345678"});
     CHECK_EQ(dumpChars(rig.ask("C003FD0"), 0, 4) + at(rig.ask("C003FA0"), 13), "1.5 02");
@@ -340,7 +330,7 @@ void faultLists() {
 
 int main() {
     for (auto test : {wakeUpAndLineRules, clockQueryAndSetting, memoryDumpLayout, scaleWriteReadsBack,
-                      flowMemoryWritesReadBack, registerQueriesAfterWrites, flowUnitQueries, downloadBlocks,
+                      flowMemoryWrites, registerQueriesAfterWrites, flowUnitQueries, downloadBlocks,
                       wakeUpFaults, replyFaultsAndPacing, stateSavedAndLoaded, faultLists})
         test();
     std::puts(simtest::failures ? "emulator core checks failed" : "all emulator core checks passed");
