@@ -57,13 +57,6 @@ void hexRules() {
     // A character that is no hex digit gives a digit by the rule, never an error: "G" is 16, "g" upper-cased.
     same<std::uint32_t>("non-hex characters", {row(hexDigitValue('G'), 16), row(hexDigitValue('g'), 16),
                                                row(hexDigitValue(':'), 10), row(hexToByteValue("0g"), 16)});
-    bool inRange = hexToWordValue("\x01\xFF zz") <= 0xFFFF && hexToTripleValue("   -+!") <= 0xFFFFFF;
-    for (int a = 0; a < 256; ++a)
-        for (int b = 0; b < 256; ++b) {
-            const char text[2] = {static_cast<char>(a), static_cast<char>(b)};
-            inRange = inRange && hexToByteValue(View(text, 2)) <= 255;
-        }
-    expect(inRange, "every two raw bytes give a value within a byte");
 
     same<Text>("numbers to hex",
                {row(hexText(0), "0"), row(hexText(255), "FF"), row(hexText(-1), "FFFFFFFF"),
@@ -158,15 +151,6 @@ void shortAndGarbledDumps() {
                !half.endNegative,
            "empty reply, and one cut inside a magnitude");
 
-    // Garbage of every length decodes without failing.
-    std::string garbage;
-    bool sane = true;
-    for (int i = 0; i < 80; ++i) {
-        garbage += static_cast<char>((i * 37 + 11) & 0xFF);
-        const ScaleRecord r = decodeScaleRecord(garbage);
-        sane = sane && r.label.size() <= 4 && r.unit.size() <= 4 && !scaleStartText(r).empty();
-    }
-    expect(sane, "garbage of every length");
 }
 
 void scaleEncoding() {

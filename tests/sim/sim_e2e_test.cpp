@@ -102,24 +102,20 @@ std::string exchange(int fd, const std::string& bytes, std::size_t length, doubl
 
 void commandLine() {
     std::string out;
-    CHECK(runToEnd("--help", &out) == 0);
-    CHECK(out.find("Usage: instrument-sim --kind lumatrix|quorvane --link PATH") != std::string::npos);
+    CHECK(runToEnd("--help", &out) == 0 &&
+          out.find("Usage: instrument-sim --kind lumatrix|quorvane --link PATH") != std::string::npos);
     // Usage errors end with 2, a link or transcript that cannot be made with 1, and nothing is left behind; a
     // regular file in the link's place is not overwritten.
     const std::string link = " --link " + dir + "/unused", regular = dir + "/regular";
     std::ofstream(regular) << "keep me";
-    const std::pair<std::string, int> cases[] = {
-        {"--bogus", 2},
-        {"--kind lumatrix", 2},
-        {"--kind lumatrix --baud fast" + link, 2},
-        {"--kind flowmeter" + link, 2},
-        {"--kind lumatrix --faults sleepy" + link, 2},
-        {"--kind lumatrix --link " + dir + "/no/such/folder/link", 1},
-        {"--kind lumatrix --transcript " + dir + "/no/such/t.log" + link, 1},
-        {"--kind lumatrix --link " + regular, 1},
-    };
-    for (const auto& [args, code] : cases)
-        CHECK(runToEnd(args) == code);
+    for (const std::string& args :
+         {std::string("--bogus"), std::string("--kind lumatrix"), "--kind lumatrix --baud fast" + link,
+          "--kind flowmeter" + link, "--kind lumatrix --faults sleepy" + link})
+        CHECK(runToEnd(args) == 2);
+    for (const std::string& args : {std::string("--kind lumatrix --link ") + dir + "/no/such/folder/link",
+                                    "--kind lumatrix --transcript " + dir + "/no/such/t.log" + link,
+                                    "--kind lumatrix --link " + regular})
+        CHECK(runToEnd(args) == 1);
     CHECK(readAll(regular) == "keep me" && !exists(dir + "/unused"));
 }
 
