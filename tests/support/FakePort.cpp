@@ -34,8 +34,8 @@ void FakePort::arriveIn(double after, std::string bytes) {
 
 std::vector<FakePort::Event> FakePort::writes() const {
     std::vector<Event> result;
-    std::copy_if(events_.begin(), events_.end(), std::back_inserter(result),
-                 [](const Event& e) { return e.kind == Event::Write; });
+    std::ranges::copy_if(events_, std::back_inserter(result),
+                         [](const Event& e) { return e.kind == Event::Write; });
     return result;
 }
 
@@ -117,23 +117,18 @@ std::string FakePort::deviceName(int portNumber) const {
 }
 
 std::optional<double> FakePort::nextEventTime() const {
-    if (scheduled_.empty())
-        return std::nullopt;
-    return scheduled_.begin()->first;
+    return scheduled_.empty() ? std::nullopt : std::optional(scheduled_.begin()->first);
 }
 
 void FakePort::deliverDue(double time) {
     while (!scheduled_.empty() && scheduled_.begin()->first <= time) {
         Scheduled item = std::move(scheduled_.begin()->second);
         scheduled_.erase(scheduled_.begin());
-        if (item.fail) {
-            if (open_) {
-                // As the real port does: the first error closes it and leaves it failed.
-                open_ = false;
-                failed_ = true;
-                input_.clear();
-                record(Event::Fail);
-            }
+        if (item.fail && open_) { // as the real port does: the first error closes it, failed
+            open_ = false;
+            failed_ = true;
+            input_.clear();
+            record(Event::Fail);
         } else if (open_) {
             input_ += item.bytes;
         }

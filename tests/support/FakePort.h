@@ -12,23 +12,17 @@
 
 namespace testsupport {
 
-// A scripted instrument on a fake port, in virtual time (a VirtualClock).
-//
-// Script. A rule waits for its trigger text to be written (it may come in pieces or after other
-// bytes, e.g. a lone CR) and then schedules its reply relative to the moment of that write.
-// Rules are tried in the order they were added; a rule fires once unless made to repeat, so a
-// sequence of rules with the same trigger scripts successive answers (first 0x80 late, second
-// one in time). Bytes that arrive while the port is closed are lost, as on a real line.
-//
-// Record. Every open, close, write and discard is kept with its virtual time (events()), and
-// the written bytes also as one string (written()), so tests assert byte for byte.
+// A scripted instrument on a fake port, in virtual time. A rule waits for its trigger to be written
+// (in pieces or after other bytes) and schedules its reply from that moment; rules are tried in the
+// order added and fire once unless made to repeat, so rules with the same trigger script successive
+// answers. Bytes arriving while the port is closed are lost, as on a real line. Every open, close,
+// write and discard is kept with its virtual time, so tests assert byte for byte.
 class FakePort final : public devlink::Port, public EventSource {
 public:
     class Rule {
     public:
-        // The reply: its first byte arrives `after` seconds after the trigger, each further byte
-        // `gap` seconds after the one before. May be called again to add a later piece, timed
-        // from the end of the previous one.
+        // The first byte `after` seconds after the trigger, each further one `gap` after the one
+        // before; a further call adds a piece timed from the end of the previous one.
         Rule& reply(std::string bytes, double after = 0.005, double gap = 0.0) {
             pieces.push_back({std::move(bytes), after, gap});
             return *this;
@@ -82,8 +76,7 @@ public:
     devlink::OpenStatus openResult = devlink::OpenStatus::Opened;
     // What open() answers for a given port number, before openResult.
     std::map<int, devlink::OpenStatus> openResults;
-    // The device name ends in the port number ("/dev/fake" gives "/dev/fake2"), for windows that
-    // show which device a number stands for.
+    // The device name ends in the port number ("/dev/fake" gives "/dev/fake2").
     bool numberedDeviceNames = false;
 
     const std::vector<Event>& events() const { return events_; }
@@ -93,8 +86,6 @@ public:
     int lastPortNumber() const { return lastPortNumber_; }
     // The port number of every open(), the refused ones included.
     const std::vector<int>& openAttempts() const { return openAttempts_; }
-    // Bytes still waiting to be read.
-    std::string pending() const { return input_; }
 
     devlink::OpenStatus open(int portNumber) override;
     void close() override;

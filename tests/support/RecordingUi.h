@@ -7,13 +7,9 @@
 
 namespace testsupport {
 
-// An OperationUi that remembers what a device operation did to the user interface.
-//
-//  - calls: one line per call, in order, e.g. "lockPanels", "message Connection error: Lumatrix
-//    not connected!", "showProgress 0 Getting Scale 1...", "closeProgress 0" (the number is the
-//    ProgressWindow value), so a test can compare the whole sequence.
-//  - messages: every message box with its text, title, icon and buttons.
-//  - answers: what the message boxes answer, first to last; when used up, OK.
+// An OperationUi that remembers what a device operation did to the user interface: calls, one line
+// per call ("lockPanels", "message Connection error: Lumatrix not connected!", "closeProgress 0", the
+// number being the ProgressWindow); every message box; answers to them first to last, then OK.
 class RecordingUi final : public devlink::OperationUi {
 public:
     struct Message {
