@@ -3,11 +3,13 @@
 #include "VirtualClock.h"
 #include "link/Port.h"
 
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace testsupport {
@@ -59,19 +61,24 @@ public:
         std::string bytes; // written bytes; dropped bytes for Discard
     };
 
-    explicit FakePort(VirtualClock& clock, std::string device = "/dev/fake0");
-    ~FakePort() override;
+    explicit FakePort(VirtualClock& clock, std::string device = "/dev/fake0")
+        : clock_(clock), device_(std::move(device)) {
+        clock_.addSource(this);
+    }
+    ~FakePort() override { clock_.removeSource(this); }
     FakePort(const FakePort&) = delete;
     FakePort& operator=(const FakePort&) = delete;
 
     // A rule for the next write of `trigger` (any bytes, e.g. "\x80").
     Rule& on(std::string trigger);
     // A rule for the command `command` followed by CR.
-    Rule& onCommand(std::string_view command);
+    Rule& onCommand(std::string_view command) { return on(std::string(command) + '\r'); }
     // An instrument that answers every wake-up byte with "!" after `after` seconds.
-    void answerWakeUps(double after = 0.005);
+    void answerWakeUps(double after = 0.005) { on("\x80").reply("!", after).repeat(); }
     // Bytes that arrive `after` seconds from now, prompted by nothing.
-    void arriveIn(double after, std::string bytes);
+    void arriveIn(double after, std::string bytes) {
+        scheduled_.emplace(clock_.time() + after, Scheduled{std::move(bytes)});
+    }
     // What the next open() answers (Opened by default); stays until changed.
     devlink::OpenStatus openResult = devlink::OpenStatus::Opened;
     // What open() answers for a given port number, before openResult.
@@ -82,7 +89,7 @@ public:
     const std::vector<Event>& events() const { return events_; }
     std::vector<Event> writes() const;
     std::string written() const;
-    int openCount() const;
+    int openCount() const { return static_cast<int>(std::ranges::count(events_, Event::Open, &Event::kind)); }
     int lastPortNumber() const { return lastPortNumber_; }
     // The port number of every open(), the refused ones included.
     const std::vector<int>& openAttempts() const { return openAttempts_; }
@@ -91,15 +98,28 @@ public:
     void close() override;
     bool isOpen() const override { return open_; }
     void write(std::string_view bytes) override;
-    int bytesWaiting() override;
+    int bytesWaiting() override {
+        deliverDue(clock_.time());
+        return static_cast<int>(input_.size());
+    }
     std::string readOne() override;
-    std::string readAll() override;
+    std::string readAll() override {
+        deliverDue(clock_.time());
+        return std::exchange(input_, {});
+    }
     void discardInput() override;
-    void drain() override;
+    void drain() override {
+        if (open_)
+            record(Event::Drain);
+    }
     bool failed() const override { return failed_; }
-    std::string deviceName(int portNumber) const override;
+    std::string deviceName(int portNumber) const override {
+        return numberedDeviceNames ? device_ + std::to_string(portNumber) : device_;
+    }
 
-    std::optional<double> nextEventTime() const override;
+    std::optional<double> nextEventTime() const override {
+        return scheduled_.empty() ? std::nullopt : std::optional(scheduled_.begin()->first);
+    }
     void deliverDue(double time) override;
 
 private:
