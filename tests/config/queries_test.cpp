@@ -63,7 +63,6 @@ void QueriesTest::recording_data() {
     QTest::newRow("12 hour, A/B") << "00 00 00 00 00 0C 02 00\r" << true << "0 12 2 C2";
     QTest::newRow("10 sec, A") << "00 00 00 00 00 00 00 00\r" << true << "0 0 0 00";
     QTest::newRow("24 hour") << "00 00 00 00 00 0D 00\r" << true << "0 13 0 D0";
-    QTest::newRow("10 min") << "00 00 00 00 00 06 02\r" << true << "0 6 2 62";
     QTest::newRow("off hides the list whatever the channel")
         << "00 00 00 00 00 0F 02 00\r" << true << "1 -1 -1 F2";
     QTest::newRow("off with a short reply") << "00 00 00 00 00 0F\r" << true << "1 -1 -1 F";

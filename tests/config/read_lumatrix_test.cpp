@@ -121,9 +121,6 @@ void ReadLumatrixTest::fullReadFillsEveryRowAndThePresets() {
         " | lockPanels | setProgressRange 0 0 8 | showProgress 0 Getting Scale 1... | "
         "setProgressLabel 0 Receiving Gain 1 | setProgressValue 0 1 | "
         "setProgressLabel 0 Receiving Gain 2 | "));
-    for (int range = 1; range <= 6; ++range)
-        QCOMPARE(rig.count("showProgress 0 Getting Scale " + std::to_string(range) + "..."), 1);
-    QCOMPARE(rig.count("setProgressLabel 0 Receiving Gain 8"), 6);
     QVERIFY(rig.calls().ends_with("closeProgress 0 | unlockPanels"));
 }
 

@@ -63,18 +63,6 @@ Emulator::~Emulator() {
         qWarning("emulator transcript:\n%s", qPrintable(transcriptText()));
 }
 
-QString Emulator::linkPath() const {
-    return dir_.filePath(QStringLiteral("line"));
-}
-
-QString Emulator::transcriptPath() const {
-    return dir_.filePath(QStringLiteral("transcript.log"));
-}
-
-bool Emulator::running() const {
-    return process_.state() != QProcess::NotRunning;
-}
-
 void Emulator::stop(int signal) {
     if (pid_ <= 0 || !running())
         return;

@@ -34,13 +34,13 @@ public:
     bool started() const { return started_; }
     const QString& error() const { return error_; }
 
-    QString linkPath() const;
-    QString transcriptPath() const;
+    QString linkPath() const { return dir_.filePath(QStringLiteral("line")); }
+    QString transcriptPath() const { return dir_.filePath(QStringLiteral("transcript.log")); }
 
     // Sends `signal` to the emulator's process and waits for it to end (SIGKILL after 5 s).
     // Safe to call more than once.
     void stop(int signal = SIGTERM);
-    bool running() const;
+    bool running() const { return process_.state() != QProcess::NotRunning; }
 
     // The transcript as written so far (complete once stopped).
     std::vector<TranscriptLine> transcript() const;

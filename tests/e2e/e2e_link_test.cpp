@@ -53,15 +53,7 @@ QString describe(const std::vector<TranscriptLine>& lines) {
 
 // Whether the text is a beginning of the clock reply's shape, "YY-MM-DD HH:MM:SS".
 bool looksLikeClock(const std::string& text) {
-    static const std::string shape = "00-00-00 00:00:00";
-    if (text.size() > shape.size())
-        return false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const bool digit = text[i] >= '0' && text[i] <= '9';
-        if (shape[i] == '0' ? !digit : text[i] != shape[i])
-            return false;
-    }
-    return true;
+    return QStringLiteral("00-00-00 00:00:00").startsWith(q(text).replace(QRegularExpression("[0-9]"), "0"));
 }
 
 } // namespace
@@ -82,7 +74,6 @@ void LinkEndToEnd::wakeUpQueryWriteAndReadBack() {
     Line line;
     QVERIFY2(line.sim.started(), qPrintable(line.sim.error()));
     auto& [sim, port, clock, ui, link] = line;
-
     QCOMPARE(link.wakeUp(devlink::lumatrixNotConnected), devlink::Wake::Awake);
     link.closePort();
 

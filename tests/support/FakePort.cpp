@@ -6,36 +6,16 @@
 
 namespace testsupport {
 
-FakePort::FakePort(VirtualClock& clock, std::string device) : clock_(clock), device_(std::move(device)) {
-    clock_.addSource(this);
-}
-
-FakePort::~FakePort() {
-    clock_.removeSource(this);
-}
-
 FakePort::Rule& FakePort::on(std::string trigger) {
     rules_.emplace_back();
     rules_.back().trigger = std::move(trigger);
     return rules_.back();
 }
 
-FakePort::Rule& FakePort::onCommand(std::string_view command) {
-    return on(std::string(command) + '\r');
-}
-
-void FakePort::answerWakeUps(double after) {
-    on("\x80").reply("!", after).repeat();
-}
-
-void FakePort::arriveIn(double after, std::string bytes) {
-    scheduled_.emplace(clock_.time() + after, Scheduled{std::move(bytes), false});
-}
-
 std::vector<FakePort::Event> FakePort::writes() const {
     std::vector<Event> result;
-    std::copy_if(events_.begin(), events_.end(), std::back_inserter(result),
-                 [](const Event& e) { return e.kind == Event::Write; });
+    std::ranges::copy_if(events_, std::back_inserter(result),
+                         [](const Event& e) { return e.kind == Event::Write; });
     return result;
 }
 
@@ -44,10 +24,6 @@ std::string FakePort::written() const {
     for (const Event& e : writes())
         result += e.bytes;
     return result;
-}
-
-int FakePort::openCount() const {
-    return static_cast<int>(std::ranges::count(events_, Event::Open, &Event::kind));
 }
 
 devlink::OpenStatus FakePort::open(int portNumber) {
@@ -83,11 +59,6 @@ void FakePort::write(std::string_view bytes) {
     match();
 }
 
-int FakePort::bytesWaiting() {
-    deliverDue(clock_.time());
-    return static_cast<int>(input_.size());
-}
-
 std::string FakePort::readOne() {
     deliverDue(clock_.time());
     if (input_.empty())
@@ -97,43 +68,20 @@ std::string FakePort::readOne() {
     return c;
 }
 
-std::string FakePort::readAll() {
-    deliverDue(clock_.time());
-    return std::exchange(input_, {});
-}
-
 void FakePort::discardInput() {
     deliverDue(clock_.time());
     record(Event::Discard, std::exchange(input_, {}));
-}
-
-void FakePort::drain() {
-    if (open_)
-        record(Event::Drain);
-}
-
-std::string FakePort::deviceName(int portNumber) const {
-    return numberedDeviceNames ? device_ + std::to_string(portNumber) : device_;
-}
-
-std::optional<double> FakePort::nextEventTime() const {
-    if (scheduled_.empty())
-        return std::nullopt;
-    return scheduled_.begin()->first;
 }
 
 void FakePort::deliverDue(double time) {
     while (!scheduled_.empty() && scheduled_.begin()->first <= time) {
         Scheduled item = std::move(scheduled_.begin()->second);
         scheduled_.erase(scheduled_.begin());
-        if (item.fail) {
-            if (open_) {
-                // As the real port does: the first error closes it and leaves it failed.
-                open_ = false;
-                failed_ = true;
-                input_.clear();
-                record(Event::Fail);
-            }
+        if (item.fail && open_) { // as the real port does: the first error closes it, failed
+            open_ = false;
+            failed_ = true;
+            input_.clear();
+            record(Event::Fail);
         } else if (open_) {
             input_ += item.bytes;
         }

@@ -3,32 +3,28 @@
 #include "VirtualClock.h"
 #include "link/Port.h"
 
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace testsupport {
 
-// A scripted instrument on a fake port, in virtual time (a VirtualClock).
-//
-// Script. A rule waits for its trigger text to be written (it may come in pieces or after other
-// bytes, e.g. a lone CR) and then schedules its reply relative to the moment of that write.
-// Rules are tried in the order they were added; a rule fires once unless made to repeat, so a
-// sequence of rules with the same trigger scripts successive answers (first 0x80 late, second
-// one in time). Bytes that arrive while the port is closed are lost, as on a real line.
-//
-// Record. Every open, close, write and discard is kept with its virtual time (events()), and
-// the written bytes also as one string (written()), so tests assert byte for byte.
+// A scripted instrument on a fake port, in virtual time. A rule waits for its trigger to be written
+// (in pieces or after other bytes) and schedules its reply from that moment; rules are tried in the
+// order added and fire once unless made to repeat, so rules with the same trigger script successive
+// answers. Bytes arriving while the port is closed are lost, as on a real line. Every open, close,
+// write and discard is kept with its virtual time, so tests assert byte for byte.
 class FakePort final : public devlink::Port, public EventSource {
 public:
     class Rule {
     public:
-        // The reply: its first byte arrives `after` seconds after the trigger, each further byte
-        // `gap` seconds after the one before. May be called again to add a later piece, timed
-        // from the end of the previous one.
+        // The first byte `after` seconds after the trigger, each further one `gap` after the one
+        // before; a further call adds a piece timed from the end of the previous one.
         Rule& reply(std::string bytes, double after = 0.005, double gap = 0.0) {
             pieces.push_back({std::move(bytes), after, gap});
             return *this;
@@ -65,50 +61,65 @@ public:
         std::string bytes; // written bytes; dropped bytes for Discard
     };
 
-    explicit FakePort(VirtualClock& clock, std::string device = "/dev/fake0");
-    ~FakePort() override;
+    explicit FakePort(VirtualClock& clock, std::string device = "/dev/fake0")
+        : clock_(clock), device_(std::move(device)) {
+        clock_.addSource(this);
+    }
+    ~FakePort() override { clock_.removeSource(this); }
     FakePort(const FakePort&) = delete;
     FakePort& operator=(const FakePort&) = delete;
 
     // A rule for the next write of `trigger` (any bytes, e.g. "\x80").
     Rule& on(std::string trigger);
     // A rule for the command `command` followed by CR.
-    Rule& onCommand(std::string_view command);
+    Rule& onCommand(std::string_view command) { return on(std::string(command) + '\r'); }
     // An instrument that answers every wake-up byte with "!" after `after` seconds.
-    void answerWakeUps(double after = 0.005);
+    void answerWakeUps(double after = 0.005) { on("\x80").reply("!", after).repeat(); }
     // Bytes that arrive `after` seconds from now, prompted by nothing.
-    void arriveIn(double after, std::string bytes);
+    void arriveIn(double after, std::string bytes) {
+        scheduled_.emplace(clock_.time() + after, Scheduled{std::move(bytes)});
+    }
     // What the next open() answers (Opened by default); stays until changed.
     devlink::OpenStatus openResult = devlink::OpenStatus::Opened;
     // What open() answers for a given port number, before openResult.
     std::map<int, devlink::OpenStatus> openResults;
-    // The device name ends in the port number ("/dev/fake" gives "/dev/fake2"), for windows that
-    // show which device a number stands for.
+    // The device name ends in the port number ("/dev/fake" gives "/dev/fake2").
     bool numberedDeviceNames = false;
 
     const std::vector<Event>& events() const { return events_; }
     std::vector<Event> writes() const;
     std::string written() const;
-    int openCount() const;
+    int openCount() const { return static_cast<int>(std::ranges::count(events_, Event::Open, &Event::kind)); }
     int lastPortNumber() const { return lastPortNumber_; }
     // The port number of every open(), the refused ones included.
     const std::vector<int>& openAttempts() const { return openAttempts_; }
-    // Bytes still waiting to be read.
-    std::string pending() const { return input_; }
 
     devlink::OpenStatus open(int portNumber) override;
     void close() override;
     bool isOpen() const override { return open_; }
     void write(std::string_view bytes) override;
-    int bytesWaiting() override;
+    int bytesWaiting() override {
+        deliverDue(clock_.time());
+        return static_cast<int>(input_.size());
+    }
     std::string readOne() override;
-    std::string readAll() override;
+    std::string readAll() override {
+        deliverDue(clock_.time());
+        return std::exchange(input_, {});
+    }
     void discardInput() override;
-    void drain() override;
+    void drain() override {
+        if (open_)
+            record(Event::Drain);
+    }
     bool failed() const override { return failed_; }
-    std::string deviceName(int portNumber) const override;
+    std::string deviceName(int portNumber) const override {
+        return numberedDeviceNames ? device_ + std::to_string(portNumber) : device_;
+    }
 
-    std::optional<double> nextEventTime() const override;
+    std::optional<double> nextEventTime() const override {
+        return scheduled_.empty() ? std::nullopt : std::optional(scheduled_.begin()->first);
+    }
     void deliverDue(double time) override;
 
 private:

@@ -2,12 +2,6 @@
 
 namespace testsupport {
 
-namespace {
-std::string number(devlink::ProgressWindow window) {
-    return std::to_string(static_cast<int>(window));
-}
-} // namespace
-
 void RecordingUi::lockPanels() {
     panelsLocked = true;
     calls.push_back("lockPanels");
@@ -23,27 +17,6 @@ devlink::Answer RecordingUi::message(const std::string& text, const std::string&
     calls.push_back("message " + title + ": " + text);
     messages.push_back({text, title, icon, buttons});
     return answered_ < answers.size() ? answers[answered_++] : devlink::Answer::Ok;
-}
-
-void RecordingUi::showProgress(devlink::ProgressWindow w, const std::string& caption) {
-    calls.push_back("showProgress " + number(w) + " " + caption);
-}
-
-void RecordingUi::setProgressLabel(devlink::ProgressWindow w, const std::string& text) {
-    calls.push_back("setProgressLabel " + number(w) + " " + text);
-}
-
-void RecordingUi::setProgressRange(devlink::ProgressWindow w, int minimum, int maximum) {
-    calls.push_back("setProgressRange " + number(w) + " " + std::to_string(minimum) + " " +
-                    std::to_string(maximum));
-}
-
-void RecordingUi::setProgressValue(devlink::ProgressWindow w, int value) {
-    calls.push_back("setProgressValue " + number(w) + " " + std::to_string(value));
-}
-
-void RecordingUi::closeProgress(devlink::ProgressWindow w) {
-    calls.push_back("closeProgress " + number(w));
 }
 
 std::string RecordingUi::chooseFile(const devlink::FileRequest& request) {

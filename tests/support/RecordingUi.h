@@ -7,13 +7,9 @@
 
 namespace testsupport {
 
-// An OperationUi that remembers what a device operation did to the user interface.
-//
-//  - calls: one line per call, in order, e.g. "lockPanels", "message Connection error: Lumatrix
-//    not connected!", "showProgress 0 Getting Scale 1...", "closeProgress 0" (the number is the
-//    ProgressWindow value), so a test can compare the whole sequence.
-//  - messages: every message box with its text, title, icon and buttons.
-//  - answers: what the message boxes answer, first to last; when used up, OK.
+// An OperationUi that remembers what a device operation did to the user interface: calls, one line
+// per call ("lockPanels", "message Connection error: Lumatrix not connected!", "closeProgress 0", the
+// number being the ProgressWindow); every message box; answers to them first to last, then OK.
 class RecordingUi final : public devlink::OperationUi {
 public:
     struct Message {
@@ -36,15 +32,27 @@ public:
     void unlockPanels() override;
     devlink::Answer message(const std::string& text, const std::string& title, devlink::Icon icon,
                             devlink::Buttons buttons, devlink::Answer defaultButton) override;
-    void showProgress(devlink::ProgressWindow window, const std::string& caption) override;
-    void setProgressLabel(devlink::ProgressWindow window, const std::string& text) override;
-    void setProgressRange(devlink::ProgressWindow window, int minimum, int maximum) override;
-    void setProgressValue(devlink::ProgressWindow window, int value) override;
-    void closeProgress(devlink::ProgressWindow window) override;
+    void showProgress(devlink::ProgressWindow w, const std::string& caption) override {
+        calls.push_back(head("showProgress", w) + " " + caption);
+    }
+    void setProgressLabel(devlink::ProgressWindow w, const std::string& text) override {
+        calls.push_back(head("setProgressLabel", w) + " " + text);
+    }
+    void setProgressRange(devlink::ProgressWindow w, int minimum, int maximum) override {
+        calls.push_back(head("setProgressRange", w) + " " + std::to_string(minimum) + " " +
+                        std::to_string(maximum));
+    }
+    void setProgressValue(devlink::ProgressWindow w, int value) override {
+        calls.push_back(head("setProgressValue", w) + " " + std::to_string(value));
+    }
+    void closeProgress(devlink::ProgressWindow w) override { calls.push_back(head("closeProgress", w)); }
     std::string chooseFile(const devlink::FileRequest& request) override;
     devlink::CalendarTime now() override { return calendar; }
 
 private:
+    static std::string head(const char* call, devlink::ProgressWindow w) {
+        return call + (" " + std::to_string(static_cast<int>(w)));
+    }
     std::size_t answered_ = 0;
     std::size_t filesAnswered_ = 0;
 };

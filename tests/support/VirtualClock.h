@@ -20,16 +20,10 @@ public:
     virtual void deliverDue(double time) = 0;
 };
 
-// Virtual time for the link in tests: nothing sleeps, a test of a 2 s time-out runs instantly.
-//
-//  - time() is a steady count of virtual seconds; it starts at `startOfDay` (a time of day, in
-//    seconds since midnight) and never wraps. secondsSinceMidnight() is time() modulo 86400,
-//    so a clock started at 86399.5 crosses midnight half a second later.
-//  - yield(port, s) first runs onYield (what the event loop would have done meanwhile, e.g. a
-//    click handler), then advances time to the next scripted event of any registered source or
-//    by s, whichever comes first, and delivers what is due.
-//  - yieldCount() tells how often the code under test yielded: a busy loop shows up as a big
-//    number. Past maxYields the clock aborts the test instead of hanging it.
+// Virtual time for the link in tests: nothing sleeps. time() counts seconds from `startOfDay` and
+// never wraps; secondsSinceMidnight() is it modulo 86400. yield(port, s) runs onYield (what the event
+// loop would do meanwhile, e.g. a click handler), then moves to the next scripted event or by s,
+// whichever comes first. yieldCount() shows a busy loop; past maxYields the test aborts, not hangs.
 class VirtualClock final : public devlink::Clock {
 public:
     explicit VirtualClock(double startOfDay = 10 * 3600.0);
