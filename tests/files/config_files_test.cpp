@@ -112,12 +112,8 @@ private slots:
             {moved, "record 31 (Gain 3 of Scale 20mV) is not a scale row"},
             {control, "record 54 (Gain 8 of Scale 4-20mA) is not a scale row"},
             {QByteArray(3000, 'x'), "the file holds 1 of the 54 records of a scale file"}};
-        for (const auto& [bytes, why] : table) {
-            const auto loaded = files::readLumatrixFile(bytes);
-            QVERIFY(!loaded.value);
-            QCOMPARE(loaded.problem, why);
+        for (const auto& [bytes, why] : table)
             refusedByTheWindow(InstrumentKind::Lumatrix, bytes, why);
-        }
     }
 
     void lmxSavedAndLoadedThroughTheWindow() {
