@@ -1,6 +1,5 @@
-// Register writes, the clock setting, the totalisers and the service window's commands, byte for
-// byte against a scripted instrument in virtual time: what goes out and with which pauses, what is
-// refused before the first byte, and that one unanswered wake-up ends an operation with one message.
+// Register writes, clock, totalisers and service commands against a scripted instrument in virtual
+// time: bytes and pauses, refusals before the first byte, one message after an unanswered wake-up.
 
 #include "../config/Rig.h"
 #include "write/ClockSetting.h"
@@ -100,43 +99,33 @@ struct Case {
 
 QString block(const ConfigModel& m) { return m.nextBlockText; }
 QString totalA(const ConfigModel& m) { return m.totalizer[0]; }
-QString totalB(const ConfigModel& m) { return m.totalizer[1]; }
 QString dateTime(const ConfigModel& m) { return m.date + ' ' + m.time; }
 
 const Case cases[] = {
     {"recording 12 hour A/B", recording(12, 2), "iC b0612", 0.2},
-    {"recording 10 sec A", recording(0, 0), "i0 b0610", 0.2},
     {"recording without rate", recording(-1, 2), "Choose a recording rate first."},
     {"recording without channels", recording(3, -1), "Choose the channels to record (A or A/B) first."},
     {"block with separators", flowRate("1.234", 13), "b0304 b04D2 iD", 1.0, 0, block, "1234"},
-    {"block padded", flowRate("5", 0), "b0300 b0405 i0", 1.0, 0, block, "0005"},
     {"largest block", flowRate("65,535", 7), "b03FF b04FF i7", 1.0, 0, block, "65535"},
     {"empty block", flowRate("", 7), "Incorrect block inserted", 0, 0, block, ""},
     {"block with letters", flowRate("12a", 7), "Incorrect block inserted", 0, 0, block, "12a"},
     {"block 65536", flowRate("65536", 7), "Incorrect block inserted", 0, 0, block, "65536"},
-    {"block -1", flowRate("-1", 7), "Incorrect block inserted", 0, 0, block, "-1"},
     {"flow rate without rate", flowRate("5", -1), "Choose a rate first.", 0, 0, block, "5"},
     {"clock", clock("07-03-25", "14:30:00"), "h25-03-07 14:30:00 H", -1, 0, dateTime, "07-03-25 14:30:01"},
     {"leap day", clock("29-02-24", "23:59:59"), "h24-02-29 23:59:59 H", -1, 0, dateTime, "07-03-25 14:30:01"},
     {"31 February", clock("31-02-26", "14:30:00"), "The date is not a real date in the form dd-mm-yy.", 0, 0, dateTime,
      "31-02-26 14:30:00"},
-    {"no leap day", clock("29-02-25", "14:30:00"), "The date is not a real date in the form dd-mm-yy."},
     {"short date", clock("7-3-25", "14:30:00"), "The date is not a real date in the form dd-mm-yy."},
     {"25 hours", clock("07-03-25", "25:00:00"), "The time is not a real time in the form hh:mm:ss.", 0, 0, dateTime,
      "07-03-25 25:00:00"},
-    {"empty time", clock("07-03-25", ""), "The time is not a real time in the form hh:mm:ss."},
     {"totaliser 123", totalizer(1, "123"), "b3500 b3600 b377B", 1.0, 0, totalA, "000123"},
-    {"totaliser B 1000000", totalizer(2, "1000000"), "b450F b4642 b4740", 1.0, 0, totalB, "1000000"},
     {"totaliser rounded", totalizer(1, "12.6"), "b3500 b3600 b370D", 1.0, 0, totalA, "000013"},
     {"largest total", totalizer(2, "16777215"), "b45FF b46FF b47FF", 1.0},
-    {"empty total", totalizer(1, ""), "Totalizer Ch. A: enter a whole number from 0 to 16777215."},
     {"total with letters", totalizer(1, "12x"), "Totalizer Ch. A: enter a whole number from 0 to 16777215.", 0, 0, totalA,
      "12x"},
     {"negative total", totalizer(1, "-1"), "Totalizer Ch. A: enter a whole number from 0 to 16777215."},
     {"total too big", totalizer(2, "16777216"), "Totalizer Ch. B: enter a whole number from 0 to 16777215."},
-    {"Open Scale", service(0), "b0200 a07B00", 0.2, 1},
     {"200 mV", service(3), "b0002 b0203 a08002 a07B03", 0.2, 1},
-    {"4-20 mA", service(6), "b0005 b0206 a08005 a07B06", 0.2, 1},
     {"service rate 30 min", serviceRate(7), "i7", 0.2},
     {"service rate without selection", serviceRate(-1), "Choose a recording rate first."},
 };
@@ -147,113 +136,97 @@ class RegistersTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void sentOrRefused();
-    void silentInstrument_data();
-    void silentInstrument();
-    void presetPair();
-    void smallThings();
-};
-
-void RegistersTest::sentOrRefused() {
-    for (const Case& c : cases) {
-        const QString sent = QString::fromLatin1(c.sent);
-        Rig rig;
-        rig.wakeUps("");
-        rig.port.onCommand("H").reply("25-03-07 14:30:01\r");
-        rig.ui.answers = {devlink::Answer::Yes};
-        const RegisterResult result = c.run(rig.model, rig.link);
-        if (c.box)
-            QCOMPARE(c.box(rig.model), QString::fromLatin1(c.shown));
-        if (result == RegisterResult::Refused) {
-            QVERIFY2(rig.port.written().empty(), c.name);
-            QCOMPARE(rig.calls(), "message Error: " + sent.toStdString());
-            continue;
+    void sentOrRefused() {
+        for (const Case& c : cases) {
+            const QString sent = QString::fromLatin1(c.sent);
+            Rig rig;
+            rig.wakeUps("");
+            rig.port.onCommand("H").reply("25-03-07 14:30:01\r");
+            rig.ui.answers = {devlink::Answer::Yes};
+            const RegisterResult result = c.run(rig.model, rig.link);
+            if (c.box)
+                QCOMPARE(c.box(rig.model), QString::fromLatin1(c.shown));
+            if (result == RegisterResult::Refused) {
+                QVERIFY2(rig.port.written().empty(), c.name);
+                QCOMPARE(rig.calls(), "message Error: " + sent.toStdString());
+                continue;
+            }
+            QCOMPARE(result, RegisterResult::Sent);
+            QCOMPARE(commands(rig), sent);
+            const QList<double> gaps = pauses(rig);
+            for (qsizetype i = 0; i + c.unpaused < gaps.size(); ++i)
+                QVERIFY2(gaps[i] > c.pause, c.name);
+            checkSettled(rig);
         }
-        QCOMPARE(result, RegisterResult::Sent);
+    }
+
+    // An instrument that stops answering mid-way: one message, nothing sent after it, the wait 1 s at
+    // most. (A unit silent from the start is the end-to-end test's.)
+    void silentInstrument_data() {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QString>("wakeUps"); // 'y' answered, 'n' not
+        QTest::addColumn<QString>("sent");
+        QTest::newRow("recording, before the channels") << "recording" << "ynn" << "i3";
+        QTest::newRow("flow rate, before the low byte") << "rate" << "yn" << "b0301";
+        QTest::newRow("totaliser, before the last byte") << "totalizer" << "yyn" << "b3500 b3600";
+        QTest::newRow("clock") << "clock" << "nn" << "";
+        QTest::newRow("service, between commands") << "service" << "ynn" << "b0002";
+    }
+
+    void silentInstrument() {
+        QFETCH(QString, operation);
+        QFETCH(QString, wakeUps);
+        QFETCH(QString, sent);
+        const bool flow = operation == "rate" || operation == "totalizer";
+        Rig rig(flow ? InstrumentKind::Quorvane : InstrumentKind::Lumatrix);
+        for (QChar c : wakeUps)
+            c == u'y' ? (void)rig.port.on(wake).reply("!") : (void)rig.port.on(wake);
+        rig.ui.answers = {devlink::Answer::Yes};
+        const std::map<QString, Operation> run = {{"recording", recording(3, 2)},
+                                                  {"rate", flowRate("301", 2)},
+                                                  {"totalizer", totalizer(1, "123")},
+                                                  {"clock", clock("31-12-25", "08:05:00")},
+                                                  {"service", service(3)}};
+        QCOMPARE(run.at(operation)(rig.model, rig.link), RegisterResult::NotConnected);
         QCOMPARE(commands(rig), sent);
-        const QList<double> gaps = pauses(rig);
-        for (qsizetype i = 0; i + c.unpaused < gaps.size(); ++i)
-            QVERIFY2(gaps[i] > c.pause, c.name);
+        QCOMPARE(rig.count(std::string("message Connection error: ") +
+                           (flow ? "Quorvane not connected!" : "Lumatrix not connected!")),
+                 1);
+        QVERIFY(rig.port.events().back().time - rig.port.writes().back().time < 1.1);
+        // The clock boxes keep what the user typed when the command could not go out.
+        QCOMPARE(rig.model.date, QString(operation == "clock" ? "31-12-25" : ""));
         checkSettled(rig);
     }
-}
 
-// An instrument that stops answering mid-way: one message, nothing sent after it, the wait 1 s at
-// most. (A unit silent from the start is the end-to-end test's.)
-void RegistersTest::silentInstrument_data() {
-    QTest::addColumn<QString>("operation");
-    QTest::addColumn<QString>("wakeUps"); // 'y' answered, 'n' not
-    QTest::addColumn<QString>("sent");
-    QTest::newRow("recording, before the channels") << "recording" << "ynn" << "i3";
-    QTest::newRow("flow rate, before the low byte") << "rate" << "yn" << "b0301";
-    QTest::newRow("totaliser, before the last byte") << "totalizer" << "yyn" << "b3500 b3600";
-    QTest::newRow("clock") << "clock" << "nn" << "";
-    QTest::newRow("service, between commands") << "service" << "ynn" << "b0002";
-}
-
-void RegistersTest::silentInstrument() {
-    QFETCH(QString, operation);
-    QFETCH(QString, wakeUps);
-    QFETCH(QString, sent);
-    const bool flow = operation == "rate" || operation == "totalizer";
-    Rig rig(flow ? InstrumentKind::Quorvane : InstrumentKind::Lumatrix);
-    for (QChar c : wakeUps)
-        c == u'y' ? (void)rig.port.on(wake).reply("!") : (void)rig.port.on(wake);
-    rig.ui.answers = {devlink::Answer::Yes};
-    const std::map<QString, Operation> run = {{"recording", recording(3, 2)}, {"rate", flowRate("301", 2)},
-                                              {"totalizer", totalizer(1, "123")},
-                                              {"clock", clock("31-12-25", "08:05:00")}, {"service", service(3)}};
-    QCOMPARE(run.at(operation)(rig.model, rig.link), RegisterResult::NotConnected);
-    QCOMPARE(commands(rig), sent);
-    QCOMPARE(rig.count(std::string("message Connection error: ") +
-                       (flow ? "Quorvane not connected!" : "Lumatrix not connected!")),
-             1);
-    QVERIFY(rig.port.events().back().time - rig.port.writes().back().time < 1.1);
-    // The clock boxes keep what the user typed when the command could not go out.
-    QCOMPARE(rig.model.date, QString(operation == "clock" ? "31-12-25" : ""));
-    checkSettled(rig);
-}
-
-void RegistersTest::presetPair() {
-    const struct {
-        int reg;
-        const char* sent;
-    } rows[] = {{18, "b1803 b1905"}, {20, "b1A03 b1B05"}, {10, "b1003 b1105"}};
-    for (const auto& row : rows) {
-        Rig rig;
-        rig.wakeUps("");
-        QCOMPARE(writing::sendPresetPair(rig.link, row.reg, 3, 5), devlink::Written::Sent);
-        QCOMPARE(commands(rig), QString(row.sent));
-        QVERIFY(pauses(rig).front() > 0.1);
-        QVERIFY(!rig.port.isOpen());
+    // The pair's bytes are the presets test's; here the second wake-up's limit and message.
+    void presetPair() {
+        Rig silent;
+        silent.wakeUps("ynn");
+        silent.port.on(wake).repeat();
+        QCOMPARE(writing::sendPresetPair(silent.link, 18, 3, 5), devlink::Written::NotConnected);
+        QCOMPARE(commands(silent), QString("b1803"));
+        QCOMPARE(silent.ui.messages.size(), std::size_t(1));
     }
-    // The second wake-up has its limit and its message.
-    Rig silent;
-    silent.wakeUps("ynn");
-    silent.port.on(wake).repeat();
-    QCOMPARE(writing::sendPresetPair(silent.link, 18, 3, 5), devlink::Written::NotConnected);
-    QCOMPARE(commands(silent), QString("b1803"));
-    QCOMPARE(silent.ui.messages.size(), std::size_t(1));
-}
 
-void RegistersTest::smallThings() {
-    Rig rig(InstrumentKind::Quorvane);
-    // No to the totaliser question changes nothing, not even the box.
-    rig.ui.answers = {devlink::Answer::No};
-    rig.model.totalizer[0] = "123";
-    QCOMPARE(writing::setTotalizer(rig.model, rig.link, 1), RegisterResult::Declined);
-    QCOMPARE(rig.model.totalizer[0], QString("123"));
-    QVERIFY(rig.port.written().empty());
-    QCOMPARE(rig.ui.messages[0].buttons, devlink::Buttons::YesNo);
+    void smallThings() {
+        Rig rig(InstrumentKind::Quorvane);
+        // No to the totaliser question changes nothing, not even the box.
+        rig.ui.answers = {devlink::Answer::No};
+        rig.model.totalizer[0] = "123";
+        QCOMPARE(writing::setTotalizer(rig.model, rig.link, 1), RegisterResult::Declined);
+        QCOMPARE(rig.model.totalizer[0], QString("123"));
+        QVERIFY(rig.port.written().empty());
+        QCOMPARE(rig.ui.messages[0].buttons, devlink::Buttons::YesNo);
 
-    writing::resetBlock(rig.model);
-    QCOMPARE(rig.model.nextBlockText, QString("0001"));
+        writing::resetBlock(rig.model);
+        QCOMPARE(rig.model.nextBlockText, QString("0001"));
 
-    // The computer's clock, whatever the regional settings: digits in fixed places.
-    rig.ui.calendar = {2025, 7, 3, 9, 5, 7};
-    writing::useSystemTime(rig.model, rig.ui);
-    QCOMPARE(rig.model.date + ' ' + rig.model.time, QString("03-07-25 09:05:07"));
-}
+        // The computer's clock, whatever the regional settings: digits in fixed places.
+        rig.ui.calendar = {2025, 7, 3, 9, 5, 7};
+        writing::useSystemTime(rig.model, rig.ui);
+        QCOMPARE(rig.model.date + ' ' + rig.model.time, QString("03-07-25 09:05:07"));
+    }
+};
 
 QTEST_GUILESS_MAIN(RegistersTest)
 #include "registers_test.moc"
