@@ -57,7 +57,6 @@ private slots:
             const char* text;
             const char* record; // without its CR
         };
-        const std::string t = "0030140512262B";
         const Row rows[] = {
             {"33", 1, "0000140512262B003039002D00007800", "0001    ;05/12/26 ; 14:00:00 ;+12.345 ;-00.120 ;"},
             {"00", 12, "5940233112992B000001002B00000000",
