@@ -82,121 +82,115 @@ class E2eDownloadTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void lumatrixAllWithViewAndCsv();
-    void lumatrixCancelSelectedAndReset();
-    void quorvaneReadsConfigurationFirst();
-    void stallAfterTwoBlocks();
+    void lumatrixAllWithViewAndCsv() {
+        Rig rig(InstrumentKind::Lumatrix, lumatrixState);
+        QVERIFY2(rig.station.sim.started(), qPrintable(rig.station.sim.error()));
+        rig.transfer();
+        QVERIFY(rig.blockWindow());
+        QCOMPARE(rig.station.text("txtFromBlock"), QString("0001"));
+        QCOMPARE(rig.station.text("txtToBlock"), QString("0004"));
+        rig.station.answers.files = {rig.file("all")};
+        rig.station.click("cmdOK");
+        QVERIFY(!rig.blockWindow());
+        QCOMPARE(readFile(rig.file("all.prn")),
+                 header + lumatrixRecords[0] + lumatrixRecords[1] + lumatrixRecords[2] + lumatrixRecords[3]);
+        QVERIFY(rig.station.answers.asked.empty());
+
+        // The view shows the records and both channels; the CSV has a header and one row per block.
+        auto* view = rig.station.widget("frmDataView");
+        QVERIFY(view && view->isVisible());
+        QCOMPARE(view->findChild<QTableView*>("grdData")->model()->rowCount(), 4);
+        QCOMPARE(view->findChild<QTableView*>("grdData")->model()->index(3, 3).data().toString(),
+                 QString("+1677721"));
+        const auto series = view->findChild<QChartView*>("chtData")->chart()->series();
+        QCOMPARE(series.size(), 2);
+        QCOMPARE(static_cast<QXYSeries*>(series[1])->points().at(1).y(), 1000.0);
+        rig.station.answers.files = {rig.file("all")};
+        rig.station.click("cmdExportCsv");
+        QCOMPARE(readFile(rig.file("all.csv")), QByteArray("Block,Date,Time,ReadChA,ReadChB\r\n"
+                                                           "1,2026-12-05,14:30:00,123.4,-1.20\r\n"
+                                                           "2,2026-12-05,14:31:00,0.0,1000.00\r\n"
+                                                           "3,2026-12-05,14:32:00,6553.5,-0.01\r\n"
+                                                           "4,2026-12-05,14:33:00,1677721.5,0.10\r\n"));
+        rig.station.checkSettled();
+        QCOMPARE(rig.station.commands(), QStringList({"B00", "B10", "C002010", "C002110", "F00010004"}));
+    }
+
+    void lumatrixCancelSelectedAndReset() {
+        Rig rig(InstrumentKind::Lumatrix, lumatrixState);
+        QVERIFY2(rig.station.sim.started(), qPrintable(rig.station.sim.error()));
+        rig.transfer();
+        QVERIFY(rig.blockWindow());
+        // Cancel in the dialog: nothing sent, the window stays.
+        rig.station.click("cmdOK");
+        QVERIFY(rig.blockWindow());
+        QCOMPARE(rig.station.answers.fileRequests.size(), std::size_t{1});
+
+        // Letters: the Part's message, nothing sent.
+        rig.station.setText("txtFromBlock", "abc");
+        rig.station.click("optNoBlocks(1)");
+        rig.station.click("cmdOK");
+        QCOMPARE(rig.station.answers.askedTexts(), QStringList{"Error: Incorrect block inserted"});
+
+        // Reset Memory, after a Yes; the boxes follow the new next block.
+        rig.station.answers.answers = {devlink::Answer::Yes};
+        rig.station.click("cmdReset");
+        QCOMPARE(rig.station.text("txtToBlock"), QString("0001"));
+
+        // From above To: the boxes turn round, blocks 2..3 (the logged blocks are still there).
+        rig.station.click("optNoBlocks(1)");
+        rig.station.setText("txtFromBlock", "3");
+        rig.station.setText("txtToBlock", "2");
+        rig.station.answers.files = {rig.file("some.prn")};
+        rig.station.click("cmdOK");
+        QCOMPARE(readFile(rig.file("some.prn")), header + lumatrixRecords[1] + lumatrixRecords[2]);
+        // The instrument's own next block shows that the reset landed (in a new window: the old one goes).
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        rig.transfer();
+        QCOMPARE(rig.station.text("txtToBlock"), QString("0001"));
+        rig.station.click("cmdStop");
+        rig.station.checkSettled();
+        const QStringList queries{"B00", "B10", "C002010", "C002110"};
+        const QStringList reset{"b0300", "b0400", "a0b400", "a0b500", "F00020002"};
+        QCOMPARE(rig.station.commands(), queries + reset + queries);
+    }
+
+    void quorvaneReadsConfigurationFirst() {
+        Rig rig(InstrumentKind::Quorvane, quorvaneState);
+        QVERIFY2(rig.station.sim.started(), qPrintable(rig.station.sim.error()));
+        rig.station.click("cmdDownload");
+        QVERIFY(rig.station.session.model().configRead);
+        QVERIFY(rig.blockWindow());
+        // Stop closes the window; the configuration is not read again the next time.
+        rig.station.click("cmdStop");
+        QTest::qWait(10);
+        QVERIFY(!rig.station.widget("frmNoBlock"));
+        rig.station.click("cmdDownload");
+        QVERIFY(rig.blockWindow());
+        QCOMPARE(rig.station.text("txtToBlock"), QString("0003"));
+        rig.station.answers.files = {rig.file("flow")};
+        rig.station.click("cmdOK");
+        QCOMPARE(readFile(rig.file("flow.prn")), quorvaneFile);
+        rig.station.checkSettled();
+        const QStringList commands = rig.station.commands();
+        QVERIFY(commands.size() > 5);
+        QCOMPARE(commands.mid(commands.size() - 5),
+                 QStringList({"B00", "B10", "C002290", "C0022A0", "F00010003"}));
+    }
+
+    void stallAfterTwoBlocks() {
+        Rig rig(InstrumentKind::Lumatrix, lumatrixState, "download-stop=2");
+        QVERIFY2(rig.station.sim.started(), qPrintable(rig.station.sim.error()));
+        rig.transfer();
+        rig.station.answers.files = {rig.file("stall")};
+        rig.station.click("cmdOK");
+        QCOMPARE(readFile(rig.file("stall.prn")), header + lumatrixRecords[0] + lumatrixRecords[1]);
+        QCOMPARE(rig.station.answers.askedTexts(),
+                 QStringList{"Transfer data to file: Attention: Not all data has been transferred!"});
+        rig.station.checkSettled();
+        QCOMPARE(rig.station.commands().last(), QString("F00010004"));
+    }
 };
-
-void E2eDownloadTest::lumatrixAllWithViewAndCsv() {
-    Rig rig(InstrumentKind::Lumatrix, lumatrixState);
-    QVERIFY2(rig.station.sim.started(), qPrintable(rig.station.sim.error()));
-    rig.transfer();
-    QVERIFY(rig.blockWindow());
-    QCOMPARE(rig.station.text("txtFromBlock"), QString("0001"));
-    QCOMPARE(rig.station.text("txtToBlock"), QString("0004"));
-    rig.station.answers.files = {rig.file("all")};
-    rig.station.click("cmdOK");
-    QVERIFY(!rig.blockWindow());
-    QCOMPARE(readFile(rig.file("all.prn")),
-             header + lumatrixRecords[0] + lumatrixRecords[1] + lumatrixRecords[2] + lumatrixRecords[3]);
-    QCOMPARE(rig.station.answers.fileRequests.at(0).title, QString("Save data file"));
-    QVERIFY(rig.station.answers.asked.empty());
-
-    // The view shows the records and both channels; the CSV has a header and one row per block.
-    auto* view = rig.station.widget("frmDataView");
-    QVERIFY(view && view->isVisible());
-    QCOMPARE(view->findChild<QTableView*>("grdData")->model()->rowCount(), 4);
-    QCOMPARE(view->findChild<QTableView*>("grdData")->model()->index(3, 3).data().toString(),
-             QString("+1677721"));
-    const auto series = view->findChild<QChartView*>("chtData")->chart()->series();
-    QCOMPARE(series.size(), 2);
-    QCOMPARE(static_cast<QXYSeries*>(series[1])->points().at(1).y(), 1000.0);
-    rig.station.answers.files = {rig.file("all")};
-    rig.station.click("cmdExportCsv");
-    QCOMPARE(readFile(rig.file("all.csv")), QByteArray("Block,Date,Time,ReadChA,ReadChB\r\n"
-                                                       "1,2026-12-05,14:30:00,123.4,-1.20\r\n"
-                                                       "2,2026-12-05,14:31:00,0.0,1000.00\r\n"
-                                                       "3,2026-12-05,14:32:00,6553.5,-0.01\r\n"
-                                                       "4,2026-12-05,14:33:00,1677721.5,0.10\r\n"));
-    rig.station.checkSettled();
-    QCOMPARE(rig.station.commands(), QStringList({"B00", "B10", "C002010", "C002110", "F00010004"}));
-}
-
-void E2eDownloadTest::lumatrixCancelSelectedAndReset() {
-    Rig rig(InstrumentKind::Lumatrix, lumatrixState);
-    QVERIFY2(rig.station.sim.started(), qPrintable(rig.station.sim.error()));
-    rig.transfer();
-    QVERIFY(rig.blockWindow());
-    // Cancel in the dialog: nothing sent, the window stays.
-    rig.station.click("cmdOK");
-    QVERIFY(rig.blockWindow());
-    QCOMPARE(rig.station.answers.fileRequests.size(), std::size_t{1});
-
-    // Letters: the Part's message, nothing sent.
-    rig.station.setText("txtFromBlock", "abc");
-    rig.station.click("optNoBlocks(1)");
-    rig.station.click("cmdOK");
-    QCOMPARE(rig.station.answers.askedTexts(), QStringList{"Error: Incorrect block inserted"});
-
-    // Reset Memory, after a Yes; the boxes follow the new next block.
-    rig.station.answers.answers = {devlink::Answer::Yes};
-    rig.station.click("cmdReset");
-    QCOMPARE(rig.station.text("txtToBlock"), QString("0001"));
-
-    // From above To: the boxes turn round, blocks 2..3 (the logged blocks are still there).
-    rig.station.click("optNoBlocks(1)");
-    rig.station.setText("txtFromBlock", "3");
-    rig.station.setText("txtToBlock", "2");
-    rig.station.answers.files = {rig.file("some.prn")};
-    rig.station.click("cmdOK");
-    QCOMPARE(readFile(rig.file("some.prn")), header + lumatrixRecords[1] + lumatrixRecords[2]);
-    // The instrument's own next block shows that the reset landed (in a new window: the old one goes).
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    rig.transfer();
-    QCOMPARE(rig.station.text("txtToBlock"), QString("0001"));
-    rig.station.click("cmdStop");
-    rig.station.checkSettled();
-    const QStringList queries{"B00", "B10", "C002010", "C002110"};
-    const QStringList reset{"b0300", "b0400", "a0b400", "a0b500", "F00020002"};
-    QCOMPARE(rig.station.commands(), queries + reset + queries);
-}
-
-void E2eDownloadTest::quorvaneReadsConfigurationFirst() {
-    Rig rig(InstrumentKind::Quorvane, quorvaneState);
-    QVERIFY2(rig.station.sim.started(), qPrintable(rig.station.sim.error()));
-    rig.station.click("cmdDownload");
-    QVERIFY(rig.station.session.model().configRead);
-    QVERIFY(rig.blockWindow());
-    // Stop closes the window; the configuration is not read again the next time.
-    rig.station.click("cmdStop");
-    QTest::qWait(10);
-    QVERIFY(!rig.station.widget("frmNoBlock"));
-    rig.station.click("cmdDownload");
-    QVERIFY(rig.blockWindow());
-    QCOMPARE(rig.station.text("txtToBlock"), QString("0003"));
-    rig.station.answers.files = {rig.file("flow")};
-    rig.station.click("cmdOK");
-    QCOMPARE(readFile(rig.file("flow.prn")), quorvaneFile);
-    rig.station.checkSettled();
-    const QStringList commands = rig.station.commands();
-    QVERIFY(commands.size() > 5);
-    QCOMPARE(commands.mid(commands.size() - 5),
-             QStringList({"B00", "B10", "C002290", "C0022A0", "F00010003"}));
-}
-
-void E2eDownloadTest::stallAfterTwoBlocks() {
-    Rig rig(InstrumentKind::Lumatrix, lumatrixState, "download-stop=2");
-    QVERIFY2(rig.station.sim.started(), qPrintable(rig.station.sim.error()));
-    rig.transfer();
-    rig.station.answers.files = {rig.file("stall")};
-    rig.station.click("cmdOK");
-    QCOMPARE(readFile(rig.file("stall.prn")), header + lumatrixRecords[0] + lumatrixRecords[1]);
-    QCOMPARE(rig.station.answers.askedTexts(),
-             QStringList{"Transfer data to file: Attention: Not all data has been transferred!"});
-    rig.station.checkSettled();
-    QCOMPARE(rig.station.commands().last(), QString("F00010004"));
-}
 
 QTEST_MAIN(E2eDownloadTest)
 #include "e2e_download_test.moc"

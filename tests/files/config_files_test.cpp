@@ -1,15 +1,49 @@
 // The configuration files: the ".lmx" record layout and its loader, the ".xml" document and its loader,
-// and both saved and loaded through the main window's buttons and dialogs.
-#include "ConfigRig.h"
+// both saved and loaded through the main window's buttons and dialogs; and the scale grids edited key
+// by key through real key events, one rule per column, and by nothing else.
+#include "FakePort.h"
+#include "ScriptedAnswers.h"
+#include "VirtualClock.h"
+#include "app/MainWindow.h"
+#include "app/Session.h"
+#include "files/LumatrixFile.h"
 #include "files/QuorvaneFile.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
 using config::InstrumentKind;
-using filestest::Program;
-
 namespace {
+
+struct Program {
+    testsupport::VirtualClock clock;
+    testsupport::FakePort port{clock};
+    testsupport::ScriptedAnswers answers;
+    app::Session session;
+    QTemporaryDir dir;
+
+    explicit Program(config::InstrumentKind kind = config::InstrumentKind::Lumatrix)
+        : session(kind, port, clock) {}
+    config::ConfigModel& model() { return session.model(); }
+    template <typename T = QWidget> T* get(const QString& name) {
+        return session.window().findChild<T*>(name);
+    }
+    void click(const QString& name) { get<QAbstractButton>(name)->click(); }
+    QString path(const QString& name) const { return dir.filePath(name); }
+};
+
+// The scale table the default configuration fills in: the factory scale in every slot, labelled
+// GN 2 .. GN 8 from slot 2 on.
+files::ScaleTable defaultScales() {
+    files::ScaleTable table;
+    for (int range = 1; range <= config::RangeCount; ++range)
+        for (int gain = 1; gain <= config::GainCount; ++gain) {
+            table[range - 1][gain - 1] = config::factoryScale(range);
+            if (gain > 1)
+                table[range - 1][gain - 1].label = QStringLiteral("GN %1").arg(gain);
+        }
+    return table;
+}
 
 QByteArray readAll(const QString& path) {
     QFile f(path);
@@ -66,7 +100,7 @@ private slots:
         // What a user types is kept as typed; a longer label is cut to its cell.
         QCOMPARE(files::scaleRowRecord(8, {"0", "-1", "+99999", "ABCDEFGH", ""}),
                  QByteArray("Gain 8;0     ;-1    ;+99999;ABCDEF;      \r       "));
-        const QByteArray bytes = files::lumatrixFileBytes(filestest::defaultScales());
+        const QByteArray bytes = files::lumatrixFileBytes(defaultScales());
         QCOMPARE(bytes.size(), 2646);
         for (int g = 0; g < 6; ++g)
             QCOMPARE(bytes.mid(g * 9 * 49, 49),
@@ -87,7 +121,7 @@ private slots:
     }
 
     void lmxLoaderTakesCellsByPosition() {
-        files::ScaleTable table = filestest::defaultScales();
+        files::ScaleTable table = defaultScales();
         QVERIFY(files::readLumatrixFile(files::lumatrixFileBytes(table)).value == table);
         table[0][1] = {"2", "+1", "-1234", "a,b;", " mm "};
         table[5][7] = {"", "", "", "", ";,\"'"};
@@ -102,7 +136,7 @@ private slots:
     }
 
     void damagedLmxFilesLoadNothing() {
-        const QByteArray good = files::lumatrixFileBytes(filestest::defaultScales());
+        const QByteArray good = files::lumatrixFileBytes(defaultScales());
         QByteArray moved = good, control = good;
         moved.insert(49 * 30 + 3, ' ').chop(1);
         control[49 * 53 + 30] = '\t';
@@ -112,18 +146,14 @@ private slots:
             {moved, "record 31 (Gain 3 of Scale 20mV) is not a scale row"},
             {control, "record 54 (Gain 8 of Scale 4-20mA) is not a scale row"},
             {QByteArray(3000, 'x'), "the file holds 1 of the 54 records of a scale file"}};
-        for (const auto& [bytes, why] : table) {
-            const auto loaded = files::readLumatrixFile(bytes);
-            QVERIFY(!loaded.value);
-            QCOMPARE(loaded.problem, why);
+        for (const auto& [bytes, why] : table)
             refusedByTheWindow(InstrumentKind::Lumatrix, bytes, why);
-        }
     }
 
     void lmxSavedAndLoadedThroughTheWindow() {
         Program p;
         p.answers.now = QDateTime(QDate(2026, 12, 5), QTime(9, 30));
-        const files::ScaleTable defaults = filestest::defaultScales();
+        const files::ScaleTable defaults = defaultScales();
         p.model().scales = defaults;
         // Typed without the extension, over a longer file: asked about, then replaced whole.
         writeAll(p.path("plant.lmx"), QByteArray(5000, 'x'));
@@ -229,6 +259,77 @@ private slots:
             {changed("place=\"2\"", "place=\"0\""), "no element for channel B"}};
         for (const auto& [bytes, why] : table)
             refusedByTheWindow(InstrumentKind::Quorvane, bytes, why);
+    }
+
+    void keyRules() {
+        const QString micro = QString(";,") + QChar(0xB5);
+        // Gain slot, column (0 decimal point .. 4 unit), text before, keys ("\b" Backspace, "\r" Return),
+        // after.
+        const struct {
+            int gain, column;
+            QString before, keys, after;
+        } table[] = {
+            {2, 0, "3", "5", "5"},
+            {2, 0, "3", "7", "3"},
+            {3, 1, "", "1", ""}, // a sign first
+            {8, 2, "", "-1234567", "-12345"},
+            {8, 2, "", "+-0.5", "+05"}, // a sign first only
+            {4, 2, "+01000", "\b", ""},
+            {4, 1, "-05.000", "\b+05000", "+05000"},
+            {5, 3, "", "GN 23", "GN 2"},
+            {5, 4, "", micro, micro},
+            {5, 4, "m", QString(QChar(0x20AC)), "m"},
+            {5, 4, "m", "\r", "m"}, // Latin-1 and printable only
+            {1, 3, "", "AB\b", ""},
+            {1, 0, "3", "\b5", "3"}, // the factory scale never changes
+        };
+        Program p;
+        auto* view = p.get<QTableView>("DataGrid(3)");
+        QString config::Scale::*const columns[] = {&config::Scale::decimalPoint, &config::Scale::start,
+                                                   &config::Scale::end, &config::Scale::label,
+                                                   &config::Scale::unit};
+        for (const auto& row : table) {
+            QString& cell = p.model().scale(4, row.gain).*columns[row.column];
+            cell = row.before;
+            view->setCurrentIndex(view->model()->index(row.gain - 1, row.column));
+            for (QChar c : row.keys) {
+                if (c == '\b' || c == '\r') {
+                    QTest::keyClick(view, c == '\b' ? Qt::Key_Backspace : Qt::Key_Return);
+                } else { // as a keyboard layout delivers it: QTest spells only Latin-1
+                    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+                    QApplication::sendEvent(view, &press);
+                }
+            }
+            QCOMPARE(cell, row.after);
+            QCOMPARE(view->currentIndex().data().toString(), row.after);
+        }
+    }
+
+    void nothingElseEditsACell() {
+        Program p;
+        auto* view = p.get<QTableView>("DataGrid(0)");
+        p.session.window().show();
+        config::Scale& scale = p.model().scale(1, 3);
+        scale = {"3", "+1", "+2", "GN 3", "V"};
+        p.model().notifyChanged();
+        const QModelIndex start = view->model()->index(2, 1);
+        view->setCurrentIndex(start);
+
+        // No cell editor, no paste, and a letter never jumps to a cell that starts with it.
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(start).center());
+        QTest::keyClick(view, Qt::Key_F2);
+        QVERIFY(!view->indexWidget(start) && !view->viewport()->findChild<QLineEdit*>());
+        QApplication::clipboard()->setText("+99999");
+        QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier);
+        QTest::keyClick(view, Qt::Key_G);
+        QCOMPARE(view->currentIndex(), start);
+        QVERIFY((scale == config::Scale{"3", "+1", "+2", "GN 3", "V"}));
+
+        // The arrows still move about; while an operation runs no key changes a cell.
+        QTest::keyClick(view, Qt::Key_Right);
+        QCOMPARE(view->currentIndex(), view->model()->index(2, 2));
+        p.session.window().runLocked([&] { QTest::keyClick(view, Qt::Key_Backspace); });
+        QCOMPARE(scale.end, QString("+2"));
     }
 };
 
