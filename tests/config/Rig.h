@@ -65,10 +65,17 @@ inline std::vector<std::uint8_t> slotBytes(std::uint8_t dp, char startSign, std:
                                            std::uint16_t end, std::string label, std::string unit) {
     label.resize(4, ' ');
     unit.resize(4, ' ');
-    const std::string b = {char(dp), startSign,      char(start >> 8), char(start),
-                           endSign,  char(end >> 8), char(end)};
-    const std::string all = b + label + unit + '\xFF';
-    return {all.begin(), all.end()};
+    std::vector<std::uint8_t> bytes{dp,
+                                    std::uint8_t(startSign),
+                                    std::uint8_t(start >> 8),
+                                    std::uint8_t(start),
+                                    std::uint8_t(endSign),
+                                    std::uint8_t(end >> 8),
+                                    std::uint8_t(end)};
+    bytes.insert(bytes.end(), label.begin(), label.end());
+    bytes.insert(bytes.end(), unit.begin(), unit.end());
+    bytes.push_back(0xFF);
+    return bytes;
 }
 
 // Bytes of a text, for the formula memory.
