@@ -67,6 +67,10 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
+        // The type first: while the grid is being destroyed it still sends events, and comparing it
+        // as a table view then would look at an object that is no longer one.
+        if (event->type() != QEvent::InputMethod && event->type() != QEvent::KeyPress)
+            return false;
         if (watched != view_)
             return false;
         // Text composed by an input method (dead keys, compose) is typed like keys.

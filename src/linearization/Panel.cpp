@@ -83,7 +83,9 @@ void Panel::updateCalc() {
 }
 
 bool Panel::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != grid_ || event->type() != QEvent::KeyPress)
+    // The type first: while the grid is being destroyed it still sends events, and comparing it as
+    // a table view then would look at an object that is no longer one.
+    if (event->type() != QEvent::KeyPress || watched != grid_)
         return QObject::eventFilter(watched, event);
     const auto* key = static_cast<QKeyEvent*>(event);
     char typed = 0;
