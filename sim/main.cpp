@@ -338,10 +338,12 @@ int main(int argc, char** argv) {
     const auto hangUp = [&] {
         if (!hungUp && everOpen) {
             instrument.lineDropped(clock.now(), unsent.size());
-            // What the far end had not read yet is gone with its port, as on a real line.
+            // What the far end had not read yet is gone with its port, as on a real line. Only that
+            // direction: by the time the hang-up is seen here the far end may have opened the line
+            // again and written to it, and those bytes are the next wake-up, not the past.
             const int fd = open(slaveName, O_RDWR | O_NOCTTY | O_NONBLOCK);
             if (fd >= 0) {
-                tcflush(fd, TCIOFLUSH);
+                tcflush(fd, TCIFLUSH);
                 close(fd);
             }
         }
