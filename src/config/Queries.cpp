@@ -40,8 +40,7 @@ template <typename Advance> QueryResult acquisitionSteps(ConfigModel& model, Lin
     if (!reply)
         return QueryResult::NotConnected;
     advance(2);
-    const auto block = static_cast<int>(enc::hexToWordValue(std::string(midChars(reply->text, 10, 2)) +
-                                                            std::string(midChars(reply->text, 13, 2))));
+    const int block = nextBlockOf(reply->text);
     model.nextBlock = block;
     model.nextBlockText = latin1(enc::zeroPadded(block, 4));
     model.notifyChanged();

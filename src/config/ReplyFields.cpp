@@ -163,4 +163,9 @@ int flowRateIndex(std::string_view reply) {
     return index <= lastRateIndex ? index : -1;
 }
 
+int nextBlockOf(std::string_view reply) {
+    return static_cast<int>(
+        enc::hexToWordValue(std::string(midChars(reply, 10, 2)) + std::string(midChars(reply, 13, 2))));
+}
+
 } // namespace config

@@ -54,4 +54,7 @@ bool decodeRecordingReply(ConfigModel& model, std::string_view reply);
 // beyond the list selects nothing.
 int flowRateIndex(std::string_view reply);
 
+// The next logging block in a "B00" reply: the register pair at characters 10-11 (high) and 13-14.
+int nextBlockOf(std::string_view reply);
+
 } // namespace config

@@ -220,8 +220,7 @@ Outcome queryBlockWindow(config::ConfigModel& model, Link& link) {
                        Icon::Exclamation, Buttons::Ok);
             return Outcome::NoAnswer;
         }
-        model.nextBlock = static_cast<int>(enc::hexToWordValue(std::string(midChars(reply.text, 10, 2)) +
-                                                               std::string(midChars(reply.text, 13, 2))));
+        model.nextBlock = config::nextBlockOf(reply.text);
         showNextBlock(model);
         model.notifyChanged();
     }
